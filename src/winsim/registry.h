@@ -6,7 +6,11 @@
 //   were created with. Subkeys enumerate in case-insensitive alphabetical order
 //   (the hive's sorted index); values in insertion order.
 // - A handle carries the access it was opened with; an operation that needs an
-//   access right the handle lacks fails with ERROR_ACCESS_DENIED.
+//   access right the handle lacks fails with ERROR_ACCESS_DENIED: querying a
+//   value needs KEY_QUERY_VALUE, setting one KEY_SET_VALUE. Creating or
+//   deleting a subkey consults no right of the parent handle, as on Windows
+//   (creation is checked against the key's security, which lets the simulated
+//   administrator do anything; a deleted subkey is opened anew with DELETE).
 // - A handle whose key was deleted stays a valid handle: RegCloseKey succeeds,
 //   every other operation through it fails with ERROR_KEY_DELETED.
 // - RegDeleteKeyA refuses a key with subkeys on the NT family (ERROR_ACCESS_DENIED)
@@ -79,7 +83,9 @@ class Registry {
 
   // --- Direct access for the simulator and for tests: full paths that begin
   // with a root name (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT,
-  // HKEY_USERS). No handles, no access checks.
+  // HKEY_USERS, or HKLM, HKCU, HKCR, HKU), compared without regard to case.
+  // No handles, no access checks. Creating under an unknown root throws
+  // std::invalid_argument; looking under one finds nothing.
   bool KeyExists(std::string_view path) const;
   std::optional<RegValue> GetValue(std::string_view keyPath,
                                    std::string_view valueName) const;
@@ -87,7 +93,9 @@ class Registry {
   void PutValue(std::string_view keyPath, std::string_view valueName,
                 win::DWORD type, std::vector<win::BYTE> data);
   void PutKey(std::string_view keyPath);
-  // Removes the key and its subtree; false when it did not exist.
+  // Removes the key and its subtree; false when it did not exist. Open handles
+  // to removed keys answer ERROR_KEY_DELETED. A root cannot be removed
+  // (std::invalid_argument).
   bool RemoveTree(std::string_view keyPath);
   bool RemoveValue(std::string_view keyPath, std::string_view valueName);
   // Names in enumeration order; empty when the key does not exist.
@@ -97,19 +105,44 @@ class Registry {
   // --- REGEDIT4 text, as regedit writes and reads it. Every value type
   // round-trips byte for byte (REG_SZ that carries its NUL as "...", anything
   // else as hex or hex(N)).
-  // The whole registry, or one key with its subtree.
+  // The whole registry, or one key with its subtree (only the "REGEDIT4" line
+  // when the key does not exist).
   std::string ExportRegedit4(std::string_view keyPath = {}) const;
   // Merges the text as regedit would: keys created, values set, "[-key]"
   // removes a key, "name"=- removes a value. Throws RegFileError and changes
-  // nothing when the text is damaged.
+  // nothing when the text is damaged, and for the UTF-16 era's "Windows
+  // Registry Editor Version 5.00" header, which is not read.
   void ImportRegedit4(std::string_view text);
 
   struct Key;
 
  private:
+  struct Handle;
+
+  // The predefined roots, in enumeration order (they sort that way too).
+  static constexpr std::size_t kRootCount = 4;
+  static std::string_view RootName(std::size_t index);
+  // Splits a full path such as "HKLM\A\\B\" into its root's index and the
+  // names below it: runs of backslashes separate names, trailing ones are
+  // ignored. nullopt when the path does not begin with a root name.
+  static std::optional<std::size_t> SplitPath(
+      std::string_view path, std::vector<std::string_view>* names);
+
+  // An open handle or a predefined root; null for anything else.
+  const Handle* FindHandle(win::HKEY key) const;
+  win::HKEY NewHandle(std::shared_ptr<Key> key, win::REGSAM access);
+  std::shared_ptr<Key> FindPath(std::string_view path) const;
+  // Throws std::invalid_argument when the path names no root.
+  std::shared_ptr<Key> MakePath(std::string_view path);
+  std::string FullPath(const Key& key) const;
+  // The stored-case full path of an existing key; empty when it is missing.
+  std::string StoredPath(std::string_view path) const;
+  // Unlinks the key from its parent and marks it and its subtree deleted.
+  void Remove(std::shared_ptr<Key> key);
+
   DeleteKeyRule delete_rule_ = DeleteKeyRule::kNt;
   std::unique_ptr<Key> root_;  // holds the predefined roots as children
-  struct Handle;
+  // Open handles, and the predefined roots under their own values.
   std::map<std::uintptr_t, std::unique_ptr<Handle>> handles_;
   std::uintptr_t next_handle_ = 0x100;
 };
