@@ -10,8 +10,11 @@
 // - CreateFileA's dispositions with Windows' codes (80, 2, 3; 183 left behind by
 //   a successful OPEN_ALWAYS or CREATE_ALWAYS on an existing file).
 // - Read-only files refuse write access and deletion (ERROR_ACCESS_DENIED);
-//   files "in use" (a loaded DLL, a running program) refuse deletion and opens
-//   for writing.
+//   files "in use" (a loaded DLL, a running program) refuse deletion
+//   (ERROR_ACCESS_DENIED) and opens for writing (ERROR_SHARING_VIOLATION).
+// - DeleteFileA on a file whose every opener shares delete succeeds and leaves
+//   the file "delete pending": it goes when the last handle closes (or its hold
+//   is released), and opens meanwhile fail with ERROR_ACCESS_DENIED.
 // - A full disk: a write that would pass the free space fails with
 //   ERROR_DISK_FULL and writes nothing.
 //
@@ -98,8 +101,9 @@ class FileSystem {
   }
   // Another process holds the file open with this share mode; kept until Release.
   void HoldByOtherProcess(std::string_view path, win::DWORD shareMode);
-  // A loaded DLL or running program: opens for writing and deletion fail with
-  // ERROR_ACCESS_DENIED (Windows: the image is mapped), reads succeed.
+  // A loaded DLL or running program (Windows: the image is mapped): opens for
+  // writing fail with ERROR_SHARING_VIOLATION, deletion with
+  // ERROR_ACCESS_DENIED; reads succeed, and so does a rename on the NT family.
   void MarkInUse(std::string_view path);
   void Release(std::string_view path);
   void ReleaseAll();
@@ -108,10 +112,25 @@ class FileSystem {
   // Free bytes on C:; unset means unlimited.
   void SetFreeSpace(std::optional<std::uint64_t> bytes) { free_space_ = bytes; }
   std::optional<std::uint64_t> free_space() const { return free_space_; }
+  // NT renames a file in use (a loaded DLL can be moved aside); Windows
+  // 95/98/ME refuse with ERROR_ACCESS_DENIED. Default: allowed.
+  void SetRenameInUseAllowed(bool allowed) { rename_in_use_allowed_ = allowed; }
 
   struct OpenFile;
 
  private:
+  struct Resolved;
+  Resolved Resolve(std::string_view path) const;
+  win::DWORD Split(std::string_view path, std::vector<std::string>* parts) const;
+  std::string KeyOf(std::string_view path) const;
+  OpenFile* Find(win::HANDLE file) const;
+  win::DWORD SharingError(const std::string& key, win::DWORD access,
+                          win::DWORD share, bool truncates) const;
+  bool HasOpeners(const std::string& key) const;
+  void FinishPendingDelete(const std::string& key);
+  void Rekey(const std::string& from, const std::string& to);
+  void Credit(std::uint64_t bytes);
+
   std::filesystem::path drive_c_;
   std::string current_directory_ = "C:\\";
   // Keys are canonical Windows paths in upper case.
@@ -121,6 +140,10 @@ class FileSystem {
   std::optional<std::uint64_t> free_space_;
   std::map<std::uintptr_t, std::unique_ptr<OpenFile>> handles_;
   std::uintptr_t next_handle_ = 0x1000;
+  std::filesystem::path root_;  // drive_c_ with host links resolved
+  // Files deleted while open: key to host path, removed when the last opener goes.
+  std::map<std::string, std::filesystem::path> delete_pending_;
+  bool rename_in_use_allowed_ = true;
 };
 
 }  // namespace orvane::winsim

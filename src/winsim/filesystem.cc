@@ -1,0 +1,867 @@
+#include "winsim/filesystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace orvane::winsim {
+namespace {
+
+namespace fs = std::filesystem;
+using win::DWORD;
+
+// Access bits below the generic ones, with Windows' values.
+constexpr DWORD kFileReadData = 0x0001;
+constexpr DWORD kFileWriteData = 0x0002;
+constexpr DWORD kFileAppendData = 0x0004;
+constexpr DWORD kFileExecute = 0x0020;
+constexpr DWORD kDeleteAccess = 0x00010000;
+constexpr DWORD kGenericExecute = 0x20000000;
+constexpr DWORD kGenericAll = 0x10000000;
+constexpr DWORD kShareAll =
+    win::FILE_SHARE_READ | win::FILE_SHARE_WRITE | win::FILE_SHARE_DELETE;
+constexpr DWORD kKeptAttributes = win::FILE_ATTRIBUTE_READONLY |
+                                  win::FILE_ATTRIBUTE_HIDDEN |
+                                  win::FILE_ATTRIBUTE_SYSTEM;
+// STATUS_USER_MAPPED_FILE: truncating a file that is mapped.
+constexpr DWORD kErrorUserMappedFile = 1224;
+constexpr DWORD kErrorBadNetPath = 53;
+// Seconds from 1601-01-01 (FILETIME's epoch) to 1970-01-01.
+constexpr std::uint64_t kEpochDifference = 11644473600ull;
+
+// What an access mask counts as when share modes are compared: FILE_EXECUTE
+// counts as reading, FILE_APPEND_DATA as writing (Wine server/fd.c: check_sharing).
+struct Rights {
+  bool read = false;
+  bool write = false;
+  bool del = false;
+  bool any() const { return read || write || del; }
+};
+
+Rights SharingRights(DWORD access) {
+  Rights r;
+  r.read = access & (win::GENERIC_READ | kGenericExecute | kGenericAll |
+                     kFileReadData | kFileExecute);
+  r.write = access & (win::GENERIC_WRITE | kGenericAll | kFileWriteData |
+                      kFileAppendData);
+  r.del = access & (kDeleteAccess | kGenericAll);
+  return r;
+}
+
+bool MayRead(DWORD access) {
+  return access & (win::GENERIC_READ | kGenericAll | kFileReadData);
+}
+
+bool MayWrite(DWORD access) {
+  return access & (win::GENERIC_WRITE | kGenericAll | kFileWriteData |
+                   kFileAppendData);
+}
+
+bool AppendOnly(DWORD access) {
+  return (access & kFileAppendData) &&
+         !(access & (win::GENERIC_WRITE | kGenericAll | kFileWriteData));
+}
+
+void SetError(DWORD* error, DWORD code) {
+  if (error) *error = code;
+}
+
+bool Fail(DWORD* error, DWORD code) {
+  SetError(error, code);
+  return false;
+}
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+std::string ToUpper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = Upper(c);
+  return out;
+}
+
+// Case is folded for ASCII letters only; other bytes compare as they are.
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return Upper(x) == Upper(y); });
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Characters Windows refuses in a name (ERROR_INVALID_NAME), wildcards included.
+bool HasInvalidChar(std::string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c);
+  });
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+  std::string out = "C:\\";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i) out += '\\';
+    out += parts[i];
+  }
+  return out;
+}
+
+// The key itself and every key below it.
+bool IsSameOrBelow(const std::string& key, const std::string& top) {
+  if (key == top) return true;
+  std::string prefix = top.ends_with('\\') ? top : top + '\\';
+  return key.starts_with(prefix);
+}
+
+DWORD ErrorFromErrno(int err) {
+  switch (err) {
+    case ENOENT: return win::ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return win::ERROR_PATH_NOT_FOUND;
+    case EEXIST: return win::ERROR_FILE_EXISTS;
+    case ENOSPC:
+    case EDQUOT: return win::ERROR_DISK_FULL;
+    default: return win::ERROR_ACCESS_DENIED;
+  }
+}
+
+std::uint64_t HostSize(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::uint64_t HostSize(const fs::path& path) {
+  std::error_code ec;
+  auto size = fs::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+// The name of the entry in `dir` that `name` designates regardless of case;
+// an exact match wins, then the lowest of the names that differ in case only.
+std::optional<std::string> FindEntry(const fs::path& dir, const std::string& name) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(dir / name, ec))) return name;
+  std::optional<std::string> found;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (EqualNoCase(entry, name) && (!found || entry < *found)) found = entry;
+  }
+  return found;
+}
+
+}  // namespace
+
+struct FileSystem::OpenFile {
+  int fd = -1;
+  std::string key;   // upper-case canonical path
+  std::string path;  // as given to CreateFile
+  DWORD access = 0;
+  DWORD share = 0;
+  std::uint64_t position = 0;
+};
+
+// A Windows path resolved against the host folder: the existing prefix in its
+// stored case, the rest as given.
+struct FileSystem::Resolved {
+  DWORD error = 0;
+  std::vector<std::string> parts;   // normalized components, as given
+  std::vector<std::string> stored;  // stored names, then the missing rest
+  std::size_t matched = 0;          // leading components that exist
+  fs::path host;
+  bool exists = false;
+  bool is_directory = false;
+  bool parent_is_directory = false;
+  std::string canonical;
+  std::string key;
+};
+
+FileSystem::FileSystem(fs::path driveC) : drive_c_(std::move(driveC)) {
+  std::error_code ec;
+  root_ = fs::canonical(drive_c_, ec);
+  if (ec) root_ = fs::absolute(drive_c_);
+}
+
+FileSystem::~FileSystem() {
+  for (auto& [value, file] : handles_) ::close(file->fd);
+  handles_.clear();
+  // The process ends: files deleted while open go unless another process holds them.
+  std::vector<std::string> pending;
+  for (const auto& [key, host] : delete_pending_) pending.push_back(key);
+  for (const auto& key : pending) FinishPendingDelete(key);
+}
+
+// Win32 path normalization (GetFullPathName): separators "\" and "/", runs of
+// them, "." and ".." (which stops at the root), a trailing "." dropped from
+// inner components and trailing dots and blanks from the last one.
+DWORD FileSystem::Split(std::string_view path, std::vector<std::string>* parts) const {
+  parts->clear();
+  if (path.empty()) return win::ERROR_PATH_NOT_FOUND;  // NT; 9x gives 161 or 87
+  if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+      (path[2] == '?' || path[2] == '.') && IsSeparator(path[3])) {
+    path.remove_prefix(4);
+    if (path.empty()) return win::ERROR_PATH_NOT_FOUND;
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    return kErrorBadNetPath;  // \\server\share: no network on this machine
+  }
+  bool absolute = IsSeparator(path[0]);
+  if (path.size() >= 2 && path[1] == ':') {
+    if (Upper(path[0]) != 'C') return win::ERROR_PATH_NOT_FOUND;
+    path.remove_prefix(2);
+    absolute = !path.empty() && IsSeparator(path[0]);
+  }
+  if (!absolute) {
+    std::string_view cwd = current_directory_;
+    cwd.remove_prefix(std::min<std::size_t>(2, cwd.size()));
+    for (std::size_t i = 0; i < cwd.size();) {
+      std::size_t j = cwd.find('\\', i);
+      if (j == std::string_view::npos) j = cwd.size();
+      if (j > i) parts->emplace_back(cwd.substr(i, j - i));
+      i = j + 1;
+    }
+  }
+  std::size_t first_new = parts->size();
+  for (std::size_t i = 0; i < path.size();) {
+    std::size_t j = i;
+    while (j < path.size() && !IsSeparator(path[j])) ++j;
+    std::string_view seg = path.substr(i, j - i);
+    i = j + 1;
+    if (seg.empty() || seg == ".") continue;
+    if (seg == "..") {
+      if (parts->size() > 0) parts->pop_back();
+      first_new = std::min(first_new, parts->size());
+      continue;
+    }
+    parts->emplace_back(seg);
+  }
+  bool ends_with_separator = !path.empty() && IsSeparator(path.back());
+  for (std::size_t i = first_new; i < parts->size(); ++i) {
+    std::string& seg = (*parts)[i];
+    bool last = i + 1 == parts->size();
+    if (last && !ends_with_separator) {
+      while (!seg.empty() && (seg.back() == '.' || seg.back() == ' ')) seg.pop_back();
+    } else if (seg.size() >= 2 && seg.back() == '.' && seg[seg.size() - 2] != '.') {
+      seg.pop_back();
+    }
+  }
+  std::erase_if(*parts, [](const std::string& s) { return s.empty(); });
+  for (const auto& seg : *parts) {
+    if (HasInvalidChar(seg)) return win::ERROR_INVALID_NAME;
+  }
+  return 0;
+}
+
+FileSystem::Resolved FileSystem::Resolve(std::string_view path) const {
+  Resolved r;
+  r.error = Split(path, &r.parts);
+  if (r.error) return r;
+  fs::path cur = drive_c_;
+  bool cur_is_dir = true;
+  for (const auto& part : r.parts) {
+    if (!cur_is_dir) break;
+    std::optional<std::string> name = FindEntry(cur, part);
+    if (!name) break;
+    fs::path next = cur / *name;
+    std::error_code ec;
+    fs::file_status st = fs::symlink_status(next, ec);
+    if (fs::is_symlink(st)) {
+      // A host link may point anywhere; only links that stay on the drive count.
+      fs::path target = fs::canonical(next, ec);
+      auto rel = target.lexically_relative(root_);
+      if (ec || rel.empty() || *rel.begin() == "..") {
+        r.error = win::ERROR_ACCESS_DENIED;
+        return r;
+      }
+      st = fs::status(next, ec);
+    }
+    r.stored.push_back(*name);
+    cur = std::move(next);
+    cur_is_dir = fs::is_directory(st);
+    ++r.matched;
+  }
+  std::size_t n = r.parts.size();
+  r.exists = r.matched == n;
+  r.is_directory = r.exists && cur_is_dir;
+  r.parent_is_directory = n > 0 && (r.matched == n || (r.matched + 1 == n && cur_is_dir));
+  r.host = cur;
+  for (std::size_t i = r.matched; i < n; ++i) {
+    r.host /= r.parts[i];
+    r.stored.push_back(r.parts[i]);
+  }
+  r.canonical = Join(r.stored);
+  r.key = ToUpper(Join(r.parts));
+  return r;
+}
+
+std::string FileSystem::KeyOf(std::string_view path) const {
+  std::vector<std::string> parts;
+  if (Split(path, &parts)) return ToUpper(path);
+  return ToUpper(Join(parts));
+}
+
+FileSystem::OpenFile* FileSystem::Find(win::HANDLE file) const {
+  auto it = handles_.find(static_cast<std::uintptr_t>(file));
+  return it == handles_.end() ? nullptr : it->second.get();
+}
+
+// Windows' share check, both ways (Wine server/fd.c: check_sharing, which the
+// conformance table in Wine's file.c: test_file_sharing confirms on Windows).
+// "Another process" holding the file counts as one opener with read and write
+// access and its share mode.
+DWORD FileSystem::SharingError(const std::string& key, DWORD access, DWORD share,
+                               bool truncates) const {
+  Rights want = SharingRights(access);
+  DWORD existing_share = kShareAll;
+  Rights existing;
+  auto add = [&](Rights r, DWORD s) {
+    if (r.any()) existing_share &= s;  // an opener without data access shares all
+    existing.read |= r.read;
+    existing.write |= r.write;
+    existing.del |= r.del;
+  };
+  for (const auto& [value, file] : handles_) {
+    if (file->key == key) add(SharingRights(file->access), file->share);
+  }
+  if (auto hold = holds_.find(key); hold != holds_.end()) {
+    add(Rights{true, true, false}, hold->second);
+  }
+  if ((want.read && !(existing_share & win::FILE_SHARE_READ)) ||
+      (want.write && !(existing_share & win::FILE_SHARE_WRITE)) ||
+      (want.del && !(existing_share & win::FILE_SHARE_DELETE))) {
+    return win::ERROR_SHARING_VIOLATION;
+  }
+  bool mapped = in_use_.count(key) > 0;
+  // A mapped image refuses write access with a sharing violation and
+  // truncation with STATUS_USER_MAPPED_FILE (Wine server/fd.c: check_sharing).
+  if (mapped && want.write) return win::ERROR_SHARING_VIOLATION;
+  if (mapped && truncates) return kErrorUserMappedFile;
+  if (!want.any()) return 0;
+  if ((existing.read && !(share & win::FILE_SHARE_READ)) ||
+      (existing.write && !(share & win::FILE_SHARE_WRITE)) ||
+      (existing.del && !(share & win::FILE_SHARE_DELETE))) {
+    return win::ERROR_SHARING_VIOLATION;
+  }
+  return 0;
+}
+
+bool FileSystem::HasOpeners(const std::string& key) const {
+  if (holds_.count(key)) return true;
+  return std::any_of(handles_.begin(), handles_.end(),
+                     [&](const auto& h) { return h.second->key == key; });
+}
+
+void FileSystem::Credit(std::uint64_t bytes) {
+  if (free_space_) *free_space_ += bytes;
+}
+
+void FileSystem::FinishPendingDelete(const std::string& key) {
+  auto it = delete_pending_.find(key);
+  if (it == delete_pending_.end() || HasOpeners(key)) return;
+  std::uint64_t size = HostSize(it->second);
+  std::error_code ec;
+  if (fs::remove(it->second, ec)) Credit(size);
+  attributes_.erase(key);
+  delete_pending_.erase(it);
+}
+
+win::HANDLE FileSystem::CreateFile(const char* path, DWORD access, DWORD share,
+                                   DWORD disposition, DWORD attributes, DWORD* error) {
+  auto fail = [&](DWORD code) {
+    SetError(error, code);
+    return win::INVALID_HANDLE_VALUE;
+  };
+  if (disposition < win::CREATE_NEW || disposition > win::TRUNCATE_EXISTING) {
+    return fail(win::ERROR_INVALID_PARAMETER);
+  }
+  // Checked before the path is looked at (Wine kernelbase: CreateFileW).
+  if (disposition == win::TRUNCATE_EXISTING && !(access & win::GENERIC_WRITE)) {
+    return fail(win::ERROR_INVALID_PARAMETER);
+  }
+  if (!path) return fail(win::ERROR_PATH_NOT_FOUND);
+  Resolved r = Resolve(path);
+  if (r.error) return fail(r.error);
+  if (!r.exists && !r.parent_is_directory) return fail(win::ERROR_PATH_NOT_FOUND);
+
+  bool truncates = false;
+  int flags = O_CLOEXEC | (MayWrite(access) ? O_RDWR : O_RDONLY);
+  if (r.exists) {
+    if (disposition == win::CREATE_NEW) return fail(win::ERROR_FILE_EXISTS);
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened.
+    if (r.is_directory) return fail(win::ERROR_ACCESS_DENIED);
+    if (delete_pending_.count(r.key)) return fail(win::ERROR_ACCESS_DENIED);
+    truncates = disposition == win::CREATE_ALWAYS ||
+                disposition == win::TRUNCATE_EXISTING;
+    DWORD stored = attributes_.count(r.key) ? attributes_.at(r.key) : 0;
+    if ((stored & win::FILE_ATTRIBUTE_READONLY) && (MayWrite(access) || truncates)) {
+      return fail(win::ERROR_ACCESS_DENIED);
+    }
+    // MS CreateFile: CREATE_ALWAYS over a hidden or system file must repeat
+    // those attributes.
+    DWORD hs = win::FILE_ATTRIBUTE_HIDDEN | win::FILE_ATTRIBUTE_SYSTEM;
+    if (disposition == win::CREATE_ALWAYS && (stored & hs & ~attributes)) {
+      return fail(win::ERROR_ACCESS_DENIED);
+    }
+    if (DWORD code = SharingError(r.key, access, share, truncates)) return fail(code);
+    if (truncates) flags = O_CLOEXEC | O_RDWR;
+  } else {
+    if (disposition == win::OPEN_EXISTING || disposition == win::TRUNCATE_EXISTING) {
+      return fail(win::ERROR_FILE_NOT_FOUND);
+    }
+    flags |= O_CREAT | O_EXCL;
+  }
+
+  int fd = ::open(r.host.c_str(), flags, 0666);
+  if (fd < 0) return fail(ErrorFromErrno(errno));
+  if (truncates) {
+    std::uint64_t old_size = HostSize(fd);
+    if (::ftruncate(fd, 0) != 0) {
+      int err = errno;
+      ::close(fd);
+      return fail(ErrorFromErrno(err));
+    }
+    Credit(old_size);
+  }
+  if (!r.exists || disposition == win::CREATE_ALWAYS) {
+    // New contents take the attributes asked for, with ARCHIVE as always.
+    if (attributes & kKeptAttributes) {
+      attributes_[r.key] = (attributes & kKeptAttributes) | win::FILE_ATTRIBUTE_ARCHIVE;
+    } else {
+      attributes_.erase(r.key);
+    }
+  }
+  auto file = std::make_unique<OpenFile>();
+  file->fd = fd;
+  file->key = r.key;
+  file->path = path;
+  file->access = access;
+  file->share = share;
+  std::uintptr_t value = next_handle_;
+  next_handle_ += 4;
+  handles_[value] = std::move(file);
+  bool existed = r.exists && (disposition == win::OPEN_ALWAYS ||
+                              disposition == win::CREATE_ALWAYS);
+  SetError(error, existed ? win::ERROR_ALREADY_EXISTS : 0);
+  return win::HANDLE{value};
+}
+
+bool FileSystem::Read(win::HANDLE handle, std::span<win::BYTE> buffer,
+                      DWORD* bytesRead, DWORD* error) {
+  if (bytesRead) *bytesRead = 0;
+  OpenFile* file = Find(handle);
+  if (!file) return Fail(error, win::ERROR_INVALID_HANDLE);
+  if (!MayRead(file->access)) return Fail(error, win::ERROR_ACCESS_DENIED);
+  std::size_t want = std::min<std::size_t>(buffer.size(), 0xFFFFFFFFu);
+  std::size_t done = 0;
+  while (done < want) {
+    ssize_t n = ::pread(file->fd, buffer.data() + done, want - done,
+                        static_cast<off_t>(file->position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Fail(error, win::ERROR_READ_FAULT);
+    if (n == 0) break;  // end of file: success with what was read
+    done += static_cast<std::size_t>(n);
+  }
+  file->position += done;
+  if (bytesRead) *bytesRead = static_cast<DWORD>(done);
+  SetError(error, 0);
+  return true;
+}
+
+bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
+                       DWORD* bytesWritten, DWORD* error) {
+  if (bytesWritten) *bytesWritten = 0;
+  OpenFile* file = Find(handle);
+  if (!file) return Fail(error, win::ERROR_INVALID_HANDLE);
+  if (!MayWrite(file->access)) return Fail(error, win::ERROR_ACCESS_DENIED);
+  std::size_t want = std::min<std::size_t>(buffer.size(), 0xFFFFFFFFu);
+  std::uint64_t size = HostSize(file->fd);
+  std::uint64_t start = AppendOnly(file->access) ? size : file->position;
+  std::uint64_t end = start + want;
+  std::uint64_t growth = end > size ? end - size : 0;
+  // The whole write is refused before a byte is written (partial writes on a
+  // full disk are not modelled).
+  if (want > 0 && free_space_ && growth > *free_space_) {
+    return Fail(error, win::ERROR_DISK_FULL);
+  }
+  std::size_t done = 0;
+  while (done < want) {
+    ssize_t n = ::pwrite(file->fd, buffer.data() + done, want - done,
+                         static_cast<off_t>(start + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      DWORD code = (n < 0 && (errno == ENOSPC || errno == EDQUOT))
+                       ? win::ERROR_DISK_FULL : win::ERROR_WRITE_FAULT;
+      return Fail(error, code);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (want > 0) {
+    file->position = end;
+    if (free_space_) *free_space_ -= growth;
+  }
+  if (bytesWritten) *bytesWritten = static_cast<DWORD>(done);
+  SetError(error, 0);
+  return true;
+}
+
+DWORD FileSystem::Seek(win::HANDLE handle, win::LONG distance, win::LONG* distanceHigh,
+                       DWORD method, DWORD* error) {
+  auto fail = [&](DWORD code) {
+    SetError(error, code);
+    return win::INVALID_SET_FILE_POINTER;
+  };
+  OpenFile* file = Find(handle);
+  if (!file) return fail(win::ERROR_INVALID_HANDLE);
+  std::int64_t move = distance;
+  if (distanceHigh) {
+    auto high = static_cast<std::uint64_t>(static_cast<std::uint32_t>(*distanceHigh));
+    std::uint64_t bits = (high << 32) | static_cast<std::uint32_t>(distance);
+    move = static_cast<std::int64_t>(bits);
+  }
+  std::int64_t base = 0;
+  switch (method) {
+    case win::FILE_BEGIN: base = 0; break;
+    case win::FILE_CURRENT: base = static_cast<std::int64_t>(file->position); break;
+    case win::FILE_END: base = static_cast<std::int64_t>(HostSize(file->fd)); break;
+    default: return fail(win::ERROR_INVALID_PARAMETER);
+  }
+  if ((move < 0 && base < INT64_MIN - move) || (move > 0 && base > INT64_MAX - move)) {
+    return fail(win::ERROR_INVALID_PARAMETER);
+  }
+  std::int64_t target = base + move;
+  if (target < 0) return fail(win::ERROR_NEGATIVE_SEEK);
+  // MS SetFilePointer: without a high part the position must fit in 32 bits.
+  if (!distanceHigh && target > 0xFFFFFFFFll) return fail(win::ERROR_INVALID_PARAMETER);
+  file->position = static_cast<std::uint64_t>(target);
+  if (distanceHigh) *distanceHigh = static_cast<win::LONG>(file->position >> 32);
+  SetError(error, 0);
+  return static_cast<DWORD>(file->position & 0xFFFFFFFFu);
+}
+
+DWORD FileSystem::Size(win::HANDLE handle, DWORD* sizeHigh, DWORD* error) {
+  OpenFile* file = Find(handle);
+  if (!file) {
+    SetError(error, win::ERROR_INVALID_HANDLE);
+    return win::INVALID_FILE_SIZE;
+  }
+  std::uint64_t size = HostSize(file->fd);
+  if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+  SetError(error, 0);
+  return static_cast<DWORD>(size & 0xFFFFFFFFu);
+}
+
+bool FileSystem::Close(win::HANDLE handle, DWORD* error) {
+  auto it = handles_.find(static_cast<std::uintptr_t>(handle));
+  if (it == handles_.end()) return Fail(error, win::ERROR_INVALID_HANDLE);
+  std::string key = it->second->key;
+  ::close(it->second->fd);
+  handles_.erase(it);
+  FinishPendingDelete(key);
+  SetError(error, 0);
+  return true;
+}
+
+// DeleteFileA opens the file for DELETE sharing everything, then marks it for
+// deletion: the share check comes first (32), then read-only and mapped
+// images (STATUS_CANNOT_DELETE, 5).
+bool FileSystem::Delete(const char* path, DWORD* error) {
+  if (!path) return Fail(error, win::ERROR_PATH_NOT_FOUND);
+  Resolved r = Resolve(path);
+  if (r.error) return Fail(error, r.error);
+  if (!r.exists) {
+    DWORD code = r.parent_is_directory ? win::ERROR_FILE_NOT_FOUND
+                                       : win::ERROR_PATH_NOT_FOUND;
+    return Fail(error, code);
+  }
+  if (r.is_directory || delete_pending_.count(r.key)) {
+    return Fail(error, win::ERROR_ACCESS_DENIED);
+  }
+  if (SharingError(r.key, kDeleteAccess, kShareAll, false)) {
+    return Fail(error, win::ERROR_SHARING_VIOLATION);
+  }
+  auto attr = attributes_.find(r.key);
+  if ((attr != attributes_.end() && (attr->second & win::FILE_ATTRIBUTE_READONLY)) ||
+      in_use_.count(r.key)) {
+    return Fail(error, win::ERROR_ACCESS_DENIED);
+  }
+  if (HasOpeners(r.key)) {
+    delete_pending_[r.key] = r.host;  // every opener shares delete
+  } else {
+    std::uint64_t size = HostSize(r.host);
+    std::error_code ec;
+    if (!fs::remove(r.host, ec)) return Fail(error, ErrorFromErrno(ec.value()));
+    Credit(size);
+    attributes_.erase(r.key);
+  }
+  SetError(error, 0);
+  return true;
+}
+
+// MoveFileA renames through a DELETE open of the source (so the source's
+// openers must share delete), then refuses an existing target.
+bool FileSystem::Move(const char* from, const char* to, DWORD* error) {
+  if (!from || !to) return Fail(error, win::ERROR_PATH_NOT_FOUND);
+  Resolved src = Resolve(from);
+  if (src.error) return Fail(error, src.error);
+  if (!src.exists) {
+    DWORD code = src.parent_is_directory ? win::ERROR_FILE_NOT_FOUND
+                                         : win::ERROR_PATH_NOT_FOUND;
+    return Fail(error, code);
+  }
+  if (src.parts.empty() || delete_pending_.count(src.key)) {
+    return Fail(error, win::ERROR_ACCESS_DENIED);
+  }
+  if (src.is_directory) {
+    // A folder with anything open below it cannot be renamed.
+    for (const auto& [value, file] : handles_) {
+      if (IsSameOrBelow(file->key, src.key)) {
+        return Fail(error, win::ERROR_ACCESS_DENIED);
+      }
+    }
+  } else if (SharingError(src.key, kDeleteAccess, kShareAll, false)) {
+    return Fail(error, win::ERROR_SHARING_VIOLATION);
+  }
+  // NT renames a mapped image (MS: Dynamic-Link Library Updates); 9x refuses
+  // (Wine test file.c: test_MoveFileA, broken() result on Win9x).
+  if (!rename_in_use_allowed_ && in_use_.count(src.key)) {
+    return Fail(error, win::ERROR_ACCESS_DENIED);
+  }
+  Resolved dst = Resolve(to);
+  if (dst.error) return Fail(error, dst.error);
+  if (!dst.exists && !dst.parent_is_directory) {
+    return Fail(error, win::ERROR_PATH_NOT_FOUND);
+  }
+  if (dst.key == src.key) {
+    // Same file: only the spelling of the name may change.
+    std::error_code ec;
+    fs::path renamed = src.host.parent_path() / dst.parts.back();
+    if (renamed != src.host) fs::rename(src.host, renamed, ec);
+    SetError(error, 0);
+    return true;
+  }
+  if (dst.exists) return Fail(error, win::ERROR_ALREADY_EXISTS);
+  if (IsSameOrBelow(dst.key, src.key)) {
+    return Fail(error, win::ERROR_ACCESS_DENIED);
+  }
+  std::error_code ec;
+  fs::rename(src.host, dst.host, ec);
+  if (ec) return Fail(error, ErrorFromErrno(ec.value()));
+  Rekey(src.key, dst.key);
+  SetError(error, 0);
+  return true;
+}
+
+// What the simulator keeps about a path follows it to its new name.
+void FileSystem::Rekey(const std::string& from, const std::string& to) {
+  auto move_keys = [&](auto& table) {
+    using Table = std::remove_reference_t<decltype(table)>;
+    Table moved;
+    for (auto it = table.begin(); it != table.end();) {
+      if (IsSameOrBelow(it->first, from)) {
+        moved.emplace(to + it->first.substr(from.size()), std::move(it->second));
+        it = table.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    for (auto& entry : moved) {
+      table.insert_or_assign(entry.first, std::move(entry.second));
+    }
+  };
+  move_keys(attributes_);
+  move_keys(holds_);
+  move_keys(in_use_);
+  for (auto& [value, file] : handles_) {
+    if (IsSameOrBelow(file->key, from)) file->key = to + file->key.substr(from.size());
+  }
+}
+
+DWORD FileSystem::Attributes(const char* path, DWORD* error) {
+  win::WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!AttributesEx(path, &data, error)) return win::INVALID_FILE_ATTRIBUTES;
+  return data.dwFileAttributes;
+}
+
+bool FileSystem::AttributesEx(const char* path, win::WIN32_FILE_ATTRIBUTE_DATA* data,
+                              DWORD* error) {
+  if (!path) return Fail(error, win::ERROR_PATH_NOT_FOUND);
+  Resolved r = Resolve(path);
+  if (r.error) return Fail(error, r.error);
+  if (!r.exists) {
+    DWORD code = r.parent_is_directory ? win::ERROR_FILE_NOT_FOUND
+                                       : win::ERROR_PATH_NOT_FOUND;
+    return Fail(error, code);
+  }
+  if (delete_pending_.count(r.key)) return Fail(error, win::ERROR_ACCESS_DENIED);
+  struct stat st {};
+  if (::stat(r.host.c_str(), &st) != 0) {
+    return Fail(error, ErrorFromErrno(errno));
+  }
+  DWORD attrs = r.is_directory ? 0 : win::FILE_ATTRIBUTE_ARCHIVE;
+  if (auto it = attributes_.find(r.key); it != attributes_.end()) {
+    attrs = it->second & ~win::FILE_ATTRIBUTE_DIRECTORY;
+  }
+  if (r.is_directory) attrs |= win::FILE_ATTRIBUTE_DIRECTORY;
+  if (attrs == 0) attrs = win::FILE_ATTRIBUTE_NORMAL;
+  if (data) {
+    std::uint64_t ticks =
+        (static_cast<std::uint64_t>(st.st_mtim.tv_sec) + kEpochDifference) * 10000000u +
+        static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100u;
+    win::FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu),
+                       static_cast<DWORD>(ticks >> 32)};
+    std::uint64_t size = r.is_directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    data->dwFileAttributes = attrs;
+    data->ftCreationTime = time;
+    data->ftLastAccessTime = time;
+    data->ftLastWriteTime = time;
+    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+  }
+  SetError(error, 0);
+  return true;
+}
+
+bool FileSystem::IsFileHandle(win::HANDLE file) const { return Find(file) != nullptr; }
+
+std::string FileSystem::PathOf(win::HANDLE file) const {
+  const OpenFile* open = Find(file);
+  return open ? open->path : std::string();
+}
+
+std::size_t FileSystem::OpenHandleCount() const { return handles_.size(); }
+
+// --- Direct access.
+
+std::optional<fs::path> FileSystem::HostPath(std::string_view path) const {
+  Resolved r = Resolve(path);
+  if (r.error) return std::nullopt;
+  return r.host;
+}
+
+bool FileSystem::Exists(std::string_view path) const {
+  Resolved r = Resolve(path);
+  return !r.error && r.exists;
+}
+
+bool FileSystem::IsDirectory(std::string_view path) const {
+  Resolved r = Resolve(path);
+  return !r.error && r.is_directory;
+}
+
+std::optional<std::vector<win::BYTE>> FileSystem::ReadAll(std::string_view path) const {
+  Resolved r = Resolve(path);
+  if (r.error || !r.exists || r.is_directory) return std::nullopt;
+  std::ifstream in(r.host, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<win::BYTE>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
+}
+
+void FileSystem::WriteAll(std::string_view path, std::span<const win::BYTE> bytes) {
+  Resolved r = Resolve(path);
+  if (r.error || r.parts.empty() || r.is_directory) return;
+  if (!r.parent_is_directory) {
+    std::vector<std::string> parent(r.parts.begin(), r.parts.end() - 1);
+    MakeDirectories(Join(parent));
+    r = Resolve(path);
+    if (r.error || !r.parent_is_directory) return;
+  }
+  std::ofstream out(r.host, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+void FileSystem::WriteAll(std::string_view path, std::string_view text) {
+  WriteAll(path, std::span<const win::BYTE>(
+                     reinterpret_cast<const win::BYTE*>(text.data()), text.size()));
+}
+
+void FileSystem::MakeDirectories(std::string_view path) {
+  Resolved r = Resolve(path);
+  if (r.error || r.exists) return;
+  // The existing prefix must be a folder to go on below it.
+  fs::path cur = drive_c_;
+  for (std::size_t i = 0; i < r.matched; ++i) cur /= r.stored[i];
+  std::error_code ec;
+  if (!fs::is_directory(cur, ec)) return;
+  for (std::size_t i = r.matched; i < r.parts.size(); ++i) {
+    cur /= r.parts[i];
+    if (!fs::create_directory(cur, ec) && ec) return;
+  }
+}
+
+bool FileSystem::Remove(std::string_view path) {
+  Resolved r = Resolve(path);
+  if (r.error || !r.exists || r.parts.empty()) return false;
+  std::error_code ec;
+  if (fs::remove_all(r.host, ec) == 0 || ec) return false;
+  std::erase_if(attributes_,
+                [&](const auto& e) { return IsSameOrBelow(e.first, r.key); });
+  return true;
+}
+
+std::string FileSystem::Canonical(std::string_view path) const {
+  Resolved r = Resolve(path);
+  return r.error ? std::string() : r.canonical;
+}
+
+std::vector<std::string> FileSystem::List(std::string_view folder) const {
+  std::vector<std::string> out;
+  Resolved r = Resolve(folder);
+  if (r.error || !r.is_directory) return out;
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(r.host, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    if (it->is_symlink(ec) || !it->is_regular_file(ec)) continue;
+    std::string name = r.canonical;
+    for (const auto& part : it->path().lexically_relative(r.host)) {
+      if (!name.ends_with('\\')) name += '\\';
+      name += part.string();
+    }
+    out.push_back(std::move(name));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+void FileSystem::SetCurrentDirectory(std::string path) {
+  Resolved r = Resolve(path);
+  if (!r.error) current_directory_ = r.canonical;
+}
+
+// --- State beside the files.
+
+void FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
+  std::string key = KeyOf(path);
+  attributes &= ~win::FILE_ATTRIBUTE_DIRECTORY;
+  if (attributes == win::FILE_ATTRIBUTE_ARCHIVE) {
+    attributes_.erase(key);  // what every file has without an entry
+  } else {
+    attributes_[key] = attributes;
+  }
+}
+
+void FileSystem::HoldByOtherProcess(std::string_view path, DWORD shareMode) {
+  holds_[KeyOf(path)] = shareMode;
+}
+
+void FileSystem::MarkInUse(std::string_view path) { in_use_[KeyOf(path)] = true; }
+
+void FileSystem::Release(std::string_view path) {
+  std::string key = KeyOf(path);
+  holds_.erase(key);
+  in_use_.erase(key);
+  FinishPendingDelete(key);
+}
+
+void FileSystem::ReleaseAll() {
+  holds_.clear();
+  in_use_.clear();
+  std::vector<std::string> pending;
+  for (const auto& [key, host] : delete_pending_) pending.push_back(key);
+  for (const auto& key : pending) FinishPendingDelete(key);
+}
+
+}  // namespace orvane::winsim
