@@ -1,0 +1,58 @@
+// A fresh simulated machine over a temporary folder, removed afterwards.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "winsim/journal.h"
+#include "winsim/layout.h"
+#include "winsim/machine.h"
+
+namespace orvane::winsim::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<int> counter{0};
+    path_ = std::filesystem::temp_directory_path() /
+            ("winsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct SimMachine {
+  explicit SimMachine(WindowsVersion version, LayoutOptions options = {}) {
+    std::filesystem::create_directories(dir.path() / "drive_c");
+    machine = std::make_unique<Machine>(version, dir.path() / "drive_c");
+    LayOutWindows(*machine, options);
+  }
+  Machine& operator*() { return *machine; }
+  Machine* operator->() { return machine.get(); }
+
+  // The journal events of one kind, each split into its fields (kind first).
+  std::vector<std::vector<std::string>> Events(std::string_view kind) const {
+    std::vector<std::vector<std::string>> events;
+    for (const std::string& line : machine->journal()) {
+      auto fields = SplitJournalLine(line);
+      if (fields[0] == kind) events.push_back(fields);
+    }
+    return events;
+  }
+
+  TempDir dir;
+  std::unique_ptr<Machine> machine;
+};
+
+}  // namespace orvane::winsim::testing

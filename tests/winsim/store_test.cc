@@ -1,0 +1,143 @@
+// A machine kept in a folder: what is saved comes back, damage is reported with
+// its file and line and changes nothing, and a second user waits for the lock.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "sim_fixture.h"
+#include "winsim/machine_store.h"
+
+namespace orvane::winsim {
+namespace {
+
+using namespace orvane::win;
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Spit(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A machine with something in every part of its state.
+void Furnish(Machine& m) {
+  LayOutWindows(m);
+  m.registry().PutValue("HKLM\\Software\\Orvane", "Path", REG_SZ, {'c', ':', '\\', 0});
+  m.registry().PutValue("HKLM\\Software\\Odd", "bin", REG_BINARY, {0, 1, 0xFF});
+  m.registry().PutValue("HKLM\\Software\\Odd", "short dword", REG_DWORD, {1, 2});
+  m.files().WriteAll("C:\\orvane\\res\\drivedir\\setup.log", "line\r\n");
+  m.files().SetAttributes("C:\\orvane\\res\\drivedir\\setup.log", FILE_ATTRIBUTE_READONLY);
+  m.files().HoldByOtherProcess("C:\\orvane\\res\\drivedir\\setup.log", FILE_SHARE_READ);
+  m.files().SetFreeSpace(4096);
+  m.answers() = {IDYES, IDNO};
+  m.faults().Add({"CreateFileA", "setup|log\t", 32, FaultMode::kAlways, 2});
+  m.SetModulePath("C:\\Program Files\\orvane\\setup.exe");
+  m.SetClock(SYSTEMTIME{2004, 2, 0, 29, 23, 58, 7, 125});
+  m.MessageBoxA(HWND{0}, "text with\ttab and\r\nbreak", "setup", MB_OK);
+}
+
+TEST(MachineFolder, WhatIsSavedComesBack) {
+  TempDir dir;
+  std::string before_reg, before_ini;
+  std::vector<std::string> before_journal;
+  {
+    MachineFolder folder(dir.path(), std::chrono::seconds(1), true);
+    Machine m(WindowsVersion::kWinMe, folder.drive_c());
+    Furnish(m);
+    folder.Save(m);
+    before_reg = m.registry().ExportRegedit4();
+    before_ini = FormatMachineIni(m);
+    before_journal = m.journal();
+  }
+  MachineFolder folder(dir.path(), std::chrono::seconds(1));
+  auto m = folder.Load();
+  EXPECT_EQ(m->profile().version, WindowsVersion::kWinMe);
+  EXPECT_EQ(m->registry().ExportRegedit4(), before_reg);
+  EXPECT_EQ(FormatMachineIni(*m), before_ini);
+  EXPECT_EQ(m->journal(), before_journal);
+  EXPECT_EQ(m->clock().wMilliseconds, 125);
+  EXPECT_EQ(m->faults().faults().at(0).match, "setup|log\t");
+  // The held, read-only log still refuses a writer after the reload.
+  HANDLE h = m->CreateFileA("c:\\orvane\\res\\drivedir\\setup.log", GENERIC_WRITE, 0,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, kNullHandle);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+}
+
+struct DamageRow {
+  const char* name;
+  const char* file;
+  std::string text;
+  std::string expected;  // in the message
+};
+
+TEST(MachineFolder, DamageNamesFileAndLineAndChangesNothing) {
+  const DamageRow rows[] = {
+      {"unknown version", "machine.ini", "[machine]\nwindows=vista\n", "machine.ini:2"},
+      {"bad clock", "machine.ini", "[machine]\nwindows=xp\nclock=yesterday\n",
+       "machine.ini:3"},
+      {"line without =", "machine.ini", "[machine]\nwindows=xp\n\n[answers]\nyes\n",
+       "machine.ini:5"},
+      {"bad answer", "machine.ini", "[machine]\nwindows=xp\n[answers]\nqueue=yes maybe\n",
+       "machine.ini:4"},
+      {"bad fault", "machine.ini", "[machine]\nwindows=xp\n[faults]\nfault=ReadFile|x\n",
+       "machine.ini:4"},
+      {"registry without header", "system.reg", "[HKEY_LOCAL_MACHINE\\X]\r\n",
+       "system.reg:1"},
+      {"registry bad hex", "system.reg",
+       "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=hex:zz\r\n", "system.reg:4"},
+  };
+  for (const DamageRow& row : rows) {
+    TempDir dir;
+    {
+      MachineFolder folder(dir.path(), std::chrono::seconds(1), true);
+      Machine m(WindowsVersion::kWinXp, folder.drive_c());
+      LayOutWindows(m);
+      folder.Save(m);
+    }
+    Spit(dir.path() / row.file, row.text);
+    std::string ini = Slurp(dir.path() / "machine.ini");
+    std::string reg = Slurp(dir.path() / "system.reg");
+    MachineFolder folder(dir.path(), std::chrono::seconds(1));
+    try {
+      folder.Load();
+      ADD_FAILURE() << row.name << ": loaded";
+    } catch (const HostError& e) {
+      EXPECT_NE(std::string(e.what()).find(row.expected), std::string::npos)
+          << row.name << ": " << e.what();
+    }
+    EXPECT_EQ(Slurp(dir.path() / "machine.ini"), ini) << row.name;
+    EXPECT_EQ(Slurp(dir.path() / "system.reg"), reg) << row.name;
+  }
+}
+
+TEST(MachineFolder, ASecondUserWaitsForTheLockThenGivesUp) {
+  TempDir dir;
+  auto first = std::make_unique<MachineFolder>(dir.path(), std::chrono::seconds(1), true);
+  try {
+    MachineFolder second(dir.path(), std::chrono::milliseconds(100));
+    ADD_FAILURE() << "took a held lock";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("in use by another process"), std::string::npos);
+  }
+  first.reset();
+  EXPECT_NO_THROW(MachineFolder(dir.path(), std::chrono::milliseconds(100)));
+}
+
+TEST(MachineFolder, AMissingMachineIsNamed) {
+  TempDir dir;
+  try {
+    MachineFolder folder(dir.path() / "nowhere", std::chrono::milliseconds(10));
+    ADD_FAILURE() << "opened a missing folder";
+  } catch (const HostError& e) {
+    EXPECT_NE(std::string(e.what()).find("nowhere"), std::string::npos);
+  }
+  MachineFolder empty(dir.path(), std::chrono::milliseconds(10));
+  EXPECT_THROW(empty.Load(), HostError);
+}
+
+}  // namespace
+}  // namespace orvane::winsim

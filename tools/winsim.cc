@@ -1,0 +1,204 @@
+// winsim: make, inspect and arrange simulated Windows machines.
+//
+//   winsim create DIR [--windows 95|98|me|nt351|nt4|2000|xp|win32s]
+//                     [--setup-dir PATH] [--without-postscript]
+//   winsim show DIR
+//   winsim reg DIR [KEY]
+//   winsim reg-import DIR FILE
+//   winsim journal DIR
+//   winsim files DIR [PATH]
+//   winsim answer DIR yes|no...
+//   winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]
+//
+// Bad arguments: usage on standard error, exit 2. A machine that is missing or
+// damaged, or busy past the wait: a message that names it, exit 1.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "main/product_tree.h"
+#include "winsim/journal.h"
+#include "winsim/machine_store.h"
+
+namespace {
+
+using namespace orvane;
+using namespace orvane::winsim;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  winsim create DIR [--windows 95|98|me|nt351|nt4|2000|xp|win32s]\n"
+    "                    [--setup-dir PATH] [--without-postscript]\n"
+    "  winsim show DIR\n"
+    "  winsim reg DIR [KEY]\n"
+    "  winsim reg-import DIR FILE\n"
+    "  winsim journal DIR\n"
+    "  winsim files DIR [PATH]\n"
+    "  winsim answer DIR yes|no...\n"
+    "  winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]\n";
+
+struct UsageError {
+  std::string what;
+};
+
+int Create(const std::string& dir, const std::vector<std::string>& args) {
+  NewMachineOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--windows" && i + 1 < args.size()) {
+      auto version = ParseVersion(args[++i]);
+      if (!version) throw UsageError{"unknown Windows version '" + args[i] + "'"};
+      options.version = *version;
+    } else if (args[i] == "--setup-dir" && i + 1 < args.size()) {
+      options.setup_dir = args[++i];
+    } else if (args[i] == "--without-postscript") {
+      options.postscript_driver = false;
+    } else {
+      throw UsageError{"unknown option '" + args[i] + "'"};
+    }
+  }
+  MachineFolder folder(dir, DefaultLockWait(), /*create=*/true);
+  CreateMachine(folder, options);
+  std::cout << "made a " << Profile(options.version).display_name << " machine at "
+            << dir << "\n";
+  return 0;
+}
+
+int Show(Machine& m) {
+  const VersionProfile& p = m.profile();
+  win::SYSTEMTIME t = m.clock();
+  std::printf("windows: %s (GetVersion 0x%08X)\n", p.display_name, p.get_version);
+  std::printf("clock: %04u-%02u-%02u %02u:%02u:%02u\n", t.wYear, t.wMonth, t.wDay,
+              t.wHour, t.wMinute, t.wSecond);
+  std::printf("module: %s\n", m.module_path().c_str());
+  std::printf("answers queued: %zu\n", m.answers().size());
+  for (const Fault& f : m.faults().faults()) {
+    std::printf("fault: %s match='%s' code=%u %s fired=%d\n", f.call.c_str(),
+                f.match.c_str(), f.code, FaultModeName(f.mode), f.fired);
+  }
+  std::printf("journal events: %zu\n", m.journal().size());
+  return 0;
+}
+
+int Files(Machine& m, const std::vector<std::string>& args) {
+  std::string path = args.empty() ? "C:\\" : args[0];
+  if (!m.files().Exists(path)) {
+    std::cerr << "winsim: no file or folder " << path << " on the machine\n";
+    return 1;
+  }
+  if (!m.files().IsDirectory(path)) {
+    auto bytes = m.files().ReadAll(path);
+    if (bytes) std::fwrite(bytes->data(), 1, bytes->size(), stdout);
+    return 0;
+  }
+  for (const std::string& file : m.files().List(path)) {
+    auto bytes = m.files().ReadAll(file);
+    std::printf("%10zu  %s\n", bytes ? bytes->size() : 0, file.c_str());
+  }
+  return 0;
+}
+
+int Run(const std::vector<std::string>& argv) {
+  if (argv.size() < 2) throw UsageError{""};
+  const std::string& command = argv[0];
+  const std::string& dir = argv[1];
+  std::vector<std::string> args(argv.begin() + 2, argv.end());
+  if (command == "create") return Create(dir, args);
+
+  static const std::vector<std::string> kCommands = {"show",   "reg",   "reg-import",
+                                                     "journal", "files", "answer",
+                                                     "fault"};
+  if (std::find(kCommands.begin(), kCommands.end(), command) == kCommands.end()) {
+    throw UsageError{"unknown command '" + command + "'"};
+  }
+  // Check the arguments before touching the machine.
+  if (command == "reg-import" && args.size() != 1) throw UsageError{"reg-import takes FILE"};
+  if (command == "answer") {
+    if (args.empty()) throw UsageError{"answer takes yes or no"};
+    for (const std::string& a : args) {
+      if (a != "yes" && a != "no") throw UsageError{"answers are yes or no, not '" + a + "'"};
+    }
+  }
+  Fault fault;
+  if (command == "fault") {
+    if (args.size() < 2) throw UsageError{"fault takes CALL CODE [once|always|stale]"};
+    fault.call = args[0];
+    char* end = nullptr;
+    unsigned long code = std::strtoul(args[1].c_str(), &end, 0);
+    if (args[1].empty() || *end != '\0' || code > 0xFFFFFFFFul) {
+      throw UsageError{"the code must be a number, not '" + args[1] + "'"};
+    }
+    fault.code = static_cast<win::DWORD>(code);
+    for (std::size_t i = 2; i < args.size(); ++i) {
+      if (args[i] == "--match" && i + 1 < args.size()) {
+        fault.match = args[++i];
+      } else if (auto mode = ParseFaultMode(args[i])) {
+        fault.mode = *mode;
+      } else {
+        throw UsageError{"unknown fault option '" + args[i] + "'"};
+      }
+    }
+  }
+  if ((command == "show" || command == "journal") && !args.empty()) {
+    throw UsageError{command + " takes only DIR"};
+  }
+  if ((command == "reg" || command == "files") && args.size() > 1) {
+    throw UsageError{command + " takes DIR and at most one more argument"};
+  }
+
+  MachineFolder folder(dir, DefaultLockWait());
+  std::unique_ptr<Machine> machine = folder.Load();
+  if (command == "show") return Show(*machine);
+  if (command == "journal") {
+    for (const std::string& line : machine->journal()) std::cout << line << "\n";
+    return 0;
+  }
+  if (command == "files") return Files(*machine, args);
+  if (command == "reg") {
+    std::string key = args.empty() ? std::string() : args[0];
+    if (!key.empty() && !machine->registry().KeyExists(key)) {
+      std::cerr << "winsim: no key " << key << " on the machine\n";
+      return 1;
+    }
+    std::cout << machine->registry().ExportRegedit4(key);
+    return 0;
+  }
+  if (command == "reg-import") {
+    std::ifstream in(args[0], std::ios::binary);
+    if (!in) throw HostError(args[0] + ": cannot be read");
+    std::ostringstream text;
+    text << in.rdbuf();
+    try {
+      machine->registry().ImportRegedit4(text.str());
+    } catch (const RegFileError& e) {
+      throw HostError(args[0] + ":" + std::to_string(e.line()) + ": " + e.what());
+    }
+  } else if (command == "answer") {
+    for (const std::string& a : args) {
+      machine->answers().push_back(a == "yes" ? win::IDYES : win::IDNO);
+    }
+  } else if (command == "fault") {
+    machine->faults().Add(fault);
+  }
+  folder.Save(*machine);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    if (!e.what.empty()) std::cerr << "winsim: " << e.what << "\n";
+    std::cerr << kUsage;
+    return 2;
+  } catch (const HostError& e) {
+    std::cerr << "winsim: " << e.what() << "\n";
+    return 1;
+  }
+}
