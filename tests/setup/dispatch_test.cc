@@ -1,0 +1,108 @@
+// The three run modes as a user sees them: what was shown, what was started,
+// and the exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/setup_app.h"
+#include "platform/command_line.h"
+#include "platform/framework.h"
+#include "setup/fixture.h"
+
+namespace orvane {
+namespace {
+
+using setup_test::Events;
+using setup_test::Joined;
+using setup_test::TestMachine;
+
+constexpr char kQuestion[] = "Are your sure you want to uninstall orvane?";
+
+int RunSetup(winsim::Machine& machine, const std::string& processCommandLine) {
+  machine.SetCommandLine(processCommandLine);
+  SetupApp app;
+  return AfxWinMain(machine, app);
+}
+
+TEST(Dispatch, NoArgumentsInstallsWithoutShowingOrStartingAnything) {
+  const char* rows[] = {
+      "\"C:\\orvane\\setup.exe\"",
+      "\"C:\\orvane\\setup.exe\"   ",
+      "C:\\orvane\\setup.exe",
+      "C:\\orvane\\setup.exe \t ",
+  };
+  for (const char* row : rows) {
+    TestMachine machine;
+    EXPECT_EQ(RunSetup(*machine, row), 0) << row;
+    EXPECT_EQ(Joined(machine->journal()), "") << row;
+    EXPECT_EQ(Joined(machine->LeakReport()), "") << row;
+  }
+}
+
+TEST(Dispatch, UninstallWordAsksOnceWithTheProgramNameAsCaption) {
+  struct Row {
+    const char* row;
+    const char* modulePath;
+    std::string processCommandLine;
+    int answer;
+    const char* caption;
+  };
+  const Row rows[] = {
+      {"yes", "C:\\orvane\\setup.exe",
+       BuildProcessCommandLine("C:\\orvane\\setup.exe", {"uninstall"}), win::IDYES,
+       "setup"},
+      {"no", "C:\\orvane\\setup.exe", "\"C:\\orvane\\setup.exe\" uninstall", win::IDNO,
+       "setup"},
+      {"unquoted, blanks before the word", "C:\\orvane\\setup.exe",
+       "C:\\orvane\\setup.exe \t uninstall", win::IDYES, "setup"},
+      {"renamed program in a dotted folder", "C:\\Program Files\\orv.1\\OrvSetup.EXE",
+       "\"C:\\Program Files\\orv.1\\OrvSetup.EXE\" uninstall", win::IDNO, "OrvSetup"},
+  };
+  for (const Row& r : rows) {
+    TestMachine machine;
+    machine->SetModulePath(r.modulePath);
+    machine->answers().push_back(r.answer);
+    EXPECT_EQ(RunSetup(*machine, r.processCommandLine), 0) << r.row;
+    const std::vector<std::vector<std::string>> expected = {
+        {r.caption, std::to_string(win::MB_YESNO), std::to_string(r.answer), kQuestion}};
+    EXPECT_EQ(Events(*machine, "msgbox"), expected) << r.row;
+    EXPECT_EQ(machine->journal().size(), 1u) << r.row << "\n"
+                                             << Joined(machine->journal());
+    EXPECT_TRUE(machine->answers().empty()) << r.row;
+  }
+}
+
+TEST(Dispatch, AnyOtherCommandLineStartsHiddenVerbatim) {
+  struct Row {
+    const char* row;
+    const char* arguments;
+    const char* started;  // "1" when the program exists, else "0"
+  };
+  const Row rows[] = {
+      {"capitalised", "Uninstall", "0"},
+      {"upper case", "UNINSTALL", "0"},
+      {"leading slash", "/uninstall", "0"},
+      {"trailing blank", "uninstall ", "0"},
+      {"word with an argument", "uninstall now", "0"},
+      {"program with arguments", "\"C:\\Program Files\\Tool\\tool.exe\" /x \"a b\"  ",
+       "1"},
+      {"program on the search path", "notepad readme.txt", "1"},
+  };
+  for (const Row& r : rows) {
+    TestMachine machine;
+    machine->files().WriteAll("C:\\Program Files\\Tool\\tool.exe", "MZ");
+    machine->files().WriteAll("C:\\WINDOWS\\system32\\notepad.exe", "MZ");
+    EXPECT_EQ(RunSetup(*machine, std::string("\"C:\\orvane\\setup.exe\" ") + r.arguments),
+              0)
+        << r.row;
+    const std::vector<std::vector<std::string>> expected = {
+        {r.started, "0x200", "cb=68 flags=0x1 show=0 zero=yes", "env=own", r.arguments}};
+    EXPECT_EQ(Events(*machine, "process"), expected) << r.row;
+    EXPECT_EQ(machine->journal().size(), 1u) << r.row << "\n"
+                                             << Joined(machine->journal());
+  }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,88 @@
+// A fresh simulated machine per test, over its own temporary folder, with the
+// program at C:\orvane\setup.exe; and small readers of what a user or an
+// administrator would see on it.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "winsim/journal.h"
+#include "winsim/machine.h"
+
+namespace orvane::setup_test {
+
+// A temporary host folder, removed with everything in it on destruction.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "orvane-setup-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
+    path_ = pattern;
+    std::filesystem::create_directories(path_ / "drive_c");
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+class TestMachine {
+ public:
+  explicit TestMachine(winsim::WindowsVersion version = winsim::WindowsVersion::kWinXp)
+      : machine_(version, folder_.path() / "drive_c") {
+    machine_.SetModulePath("C:\\orvane\\setup.exe");
+  }
+  winsim::Machine& operator*() { return machine_; }
+  winsim::Machine* operator->() { return &machine_; }
+
+ private:
+  TempFolder folder_;  // declared first: outlives the machine
+  winsim::Machine machine_;
+};
+
+// The kind and the fields of one journal line, unescaped.
+inline std::vector<std::string> JournalFields(std::string_view line) {
+  return winsim::SplitJournalLine(line);
+}
+
+// The fields (after the kind) of every journal event of `kind`, in order.
+inline std::vector<std::vector<std::string>> Events(const winsim::Machine& machine,
+                                                    std::string_view kind) {
+  std::vector<std::vector<std::string>> events;
+  for (const std::string& line : machine.journal()) {
+    std::vector<std::string> fields = JournalFields(line);
+    if (!fields.empty() && fields.front() == kind) {
+      fields.erase(fields.begin());
+      events.push_back(std::move(fields));
+    }
+  }
+  return events;
+}
+
+// The bytes of a file on the simulated disk as text; "<missing>" when absent.
+inline std::string FileText(const winsim::Machine& machine, std::string_view path) {
+  auto bytes = machine.files().ReadAll(path);
+  if (!bytes) return "<missing>";
+  return std::string(bytes->begin(), bytes->end());
+}
+
+inline std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+}  // namespace orvane::setup_test
