@@ -1,0 +1,10 @@
+set(CMAKE_C_COMPILER ${ORVANE_MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${ORVANE_MINGW_TRIPLE}-g++-win32)
+set(CMAKE_RC_COMPILER ${ORVANE_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ORVANE_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Windows XP's API level, so that nothing newer creeps into the imports.
+add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501)
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
