@@ -50,7 +50,9 @@ std::string Text(const char* text) { return text ? text : "(null)"; }
 }  // namespace
 
 Machine::Machine(WindowsVersion version, std::filesystem::path driveC)
-    : profile_(&Profile(version)), files_(std::move(driveC)) {
+    : profile_(&Profile(version)),
+      files_(std::move(driveC)),
+      spooler_(*profile_, registry_, files_) {
   registry_.SetDeleteKeyRule(profile_->delete_rule);
   // NT renames a DLL in use; Windows 95/98/ME refuse.
   files_.SetRenameInUseAllowed(profile_->nt_family);
@@ -365,6 +367,11 @@ LRESULT Machine::SendMessageA(HWND window, UINT message, WPARAM wParam,
   }
   Journal("sendmessage", {target, msg, std::to_string(wParam), text});
   return 0;
+}
+
+void Machine::Reboot() {
+  files_.ReleaseAll();
+  Journal("reboot", {});
 }
 
 std::vector<std::string> Machine::LeakReport() const {

@@ -26,6 +26,8 @@
 #include "winsim/faults.h"
 #include "winsim/filesystem.h"
 #include "winsim/registry.h"
+#include "winsim/services.h"
+#include "winsim/spooler.h"
 #include "winsim/versions.h"
 
 namespace orvane::winsim {
@@ -166,6 +168,23 @@ class Machine final : public Platform {
   const FileSystem& files() const { return files_; }
   FaultTable& faults() { return faults_; }
   const FaultTable& faults() const { return faults_; }
+  Spooler& spooler() { return spooler_; }
+  const Spooler& spooler() const { return spooler_; }
+  ServiceManager& services() { return services_; }
+  const ServiceManager& services() const { return services_; }
+
+  // Whether the program runs with administrative rights (the default). Without
+  // them the spooler and the service manager refuse changes with
+  // ERROR_ACCESS_DENIED.
+  bool administrator() const { return administrator_; }
+  void SetAdministrator(bool administrator) { administrator_ = administrator; }
+
+  // Restarts the machine: the spooler starts afresh, files held or loaded by
+  // other processes are released, and pending file replacements happen.
+  void Reboot();
+
+  // Milliseconds of virtual time since the epoch; Sleep advances it.
+  std::int64_t now_ms() const { return clock_ms_; }
 
   const std::vector<std::string>& journal() const { return journal_; }
   // Appends an event: `kind`, then the fields, tab-separated and escaped.
@@ -217,6 +236,9 @@ class Machine final : public Platform {
   Registry registry_;
   FileSystem files_;
   FaultTable faults_;
+  Spooler spooler_;
+  ServiceManager services_;
+  bool administrator_ = true;
   win::DWORD last_error_ = 0;
   std::vector<std::string> journal_;
   std::deque<int> answers_;

@@ -1,7 +1,7 @@
-// The print spooler and the service manager, as far as they are modelled yet:
+// The print spooler, as far as it is modelled yet:
 // the printer-driver folder and the listings of monitors and ports, read from
-// the registry keys where Windows keeps them. Calls that change the spooler or
-// the services are not modelled yet and fail with ERROR_CALL_NOT_IMPLEMENTED.
+// the registry keys where Windows keeps them. Calls that change the spooler are
+// not modelled yet and fail with ERROR_CALL_NOT_IMPLEMENTED.
 #include <cstring>
 
 #include "winsim/machine.h"
@@ -180,31 +180,6 @@ BOOL Machine::DeletePrinter(HANDLE) {
 }
 
 BOOL Machine::ClosePrinter(HANDLE) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return FALSE;
-}
-
-SC_HANDLE Machine::OpenSCManagerA(const char*, const char*, DWORD) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return kNullServiceHandle;
-}
-
-SC_HANDLE Machine::OpenServiceA(SC_HANDLE, const char*, DWORD) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return kNullServiceHandle;
-}
-
-BOOL Machine::ControlService(SC_HANDLE, DWORD, SERVICE_STATUS*) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return FALSE;
-}
-
-BOOL Machine::StartServiceA(SC_HANDLE, DWORD, const char**) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return FALSE;
-}
-
-BOOL Machine::CloseServiceHandle(SC_HANDLE) {
   last_error_ = ERROR_INVALID_HANDLE;
   return FALSE;
 }

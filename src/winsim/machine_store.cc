@@ -188,7 +188,7 @@ void MachineFolder::Save(const Machine& machine) const {
 }
 
 // machine.ini:
-//   [machine]      windows, clock, module, command_line, current_directory
+//   [machine]      windows, clock, module, current_directory, administrator
 //   [environment]  one variable a line, in block order
 //   [answers]      queue = yes no ...
 //   [faults]       fault = CALL|CODE|MODE|FIRED|MATCH
@@ -202,7 +202,8 @@ std::string FormatMachineIni(const Machine& m) {
       << "windows=" << m.profile().name << "\n"
       << "clock=" << FormatTime(m.clock()) << "\n"
       << "module=" << m.module_path() << "\n"
-      << "current_directory=" << m.files().current_directory() << "\n";
+      << "current_directory=" << m.files().current_directory() << "\n"
+      << "administrator=" << (m.administrator() ? "yes" : "no") << "\n";
   out << "\n[environment]\n";
   for (const std::string& v : m.environment()) out << "var=" << EscapeJournalField(v) << "\n";
   out << "\n[answers]\nqueue=";
@@ -286,6 +287,9 @@ std::unique_ptr<Machine> ParseMachineIni(const std::string& text,
         machine->SetModulePath(v);
       } else if (e.key == "current_directory") {
         machine->files().SetCurrentDirectory(v);
+      } else if (e.key == "administrator") {
+        if (v != "yes" && v != "no") throw damaged(e.line, "administrator is yes or no");
+        machine->SetAdministrator(v == "yes");
       } else {
         throw damaged(e.line, "unknown key '" + e.key + "' in [machine]");
       }

@@ -1,0 +1,28 @@
+// The product's fixed names: the spooler objects, the registry keys and the
+// owner's addresses. Kept in one place so that every step and every message
+// uses the same text.
+#pragma once
+
+namespace orvane::product {
+
+inline constexpr const char* kPrinterName = "ORVANE";
+inline constexpr const char* kPortName = "ORVANEPORT";
+inline constexpr const char* kMonitorName = "ORVANE Monitor";
+inline constexpr const char* kDriverName = "ORVANE Printer Driver";
+
+inline constexpr const char* kEnvironmentWin9x = "Windows 4.0";
+inline constexpr const char* kEnvironmentNt = "Windows NT x86";
+
+// The vendor's addresses, shown in the driver record, the error-126 message
+// and the companion-product message.
+inline constexpr const char* kVendorUrl = "http://www.orvane.com/";
+inline constexpr const char* kSupportEmail = "support@orvane.com";
+
+inline constexpr const char* kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+inline constexpr const char* kMonitorsKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
+
+// Below the installation root.
+inline constexpr const char* kSettingsFile = "orvane\\res\\orvane.ini";
+inline constexpr const char* kSettingsSection = "Parameters";
+
+}  // namespace orvane::product
