@@ -344,36 +344,6 @@ void Machine::WriteStandardOutput(std::string_view text) {
   if (stdout_sink_) stdout_sink_(text);
 }
 
-void Machine::SHChangeNotify(LONG eventId, UINT flags, const void* item1,
-                             const void* item2) {
-  char event[16];
-  std::snprintf(event, sizeof event, "0x%x", static_cast<unsigned>(eventId));
-  Journal("shchangenotify", {event, std::to_string(flags), item1 ? "item" : "null",
-                             item2 ? "item" : "null"});
-}
-
-LRESULT Machine::SendMessageA(HWND window, UINT message, WPARAM wParam,
-                              LPARAM lParam) {
-  char target[24];
-  char msg[16];
-  std::snprintf(target, sizeof target, "0x%llx",
-                static_cast<unsigned long long>(window));
-  std::snprintf(msg, sizeof msg, "0x%x", message);
-  std::string text =
-      message == WM_SETTINGCHANGE && lParam ? reinterpret_cast<const char*>(lParam) : "";
-  if (Fails("SendMessageA", text)) {
-    Journal("sendmessage", {target, msg, std::to_string(wParam), text, "failed"});
-    return 0;
-  }
-  Journal("sendmessage", {target, msg, std::to_string(wParam), text});
-  return 0;
-}
-
-void Machine::Reboot() {
-  files_.ReleaseAll();
-  Journal("reboot", {});
-}
-
 std::vector<std::string> Machine::LeakReport() const {
   std::vector<std::string> report;
   if (std::size_t n = registry_.OpenHandleCount()) {
@@ -381,6 +351,12 @@ std::vector<std::string> Machine::LeakReport() const {
   }
   if (std::size_t n = files_.OpenHandleCount()) {
     report.push_back(std::to_string(n) + " file handle(s) left open");
+  }
+  if (std::size_t n = spooler_.OpenHandleCount()) {
+    report.push_back(std::to_string(n) + " printer handle(s) left open");
+  }
+  if (std::size_t n = services_.OpenHandleCount()) {
+    report.push_back(std::to_string(n) + " service handle(s) left open");
   }
   if (!heap_.empty()) {
     report.push_back(std::to_string(heap_.size()) + " heap block(s) not freed");

@@ -1,4 +1,7 @@
-// The service manager, not modelled yet: every call fails.
+// The service manager (not modelled yet: every call fails), the shell
+// notification, the window broadcast and the restart of the machine.
+#include <cstdio>
+
 #include "winsim/machine.h"
 
 namespace orvane::winsim {
@@ -32,6 +35,36 @@ BOOL Machine::StartServiceA(SC_HANDLE, DWORD, const char**) {
 BOOL Machine::CloseServiceHandle(SC_HANDLE) {
   last_error_ = ERROR_INVALID_HANDLE;
   return FALSE;
+}
+
+void Machine::SHChangeNotify(LONG eventId, UINT flags, const void* item1,
+                             const void* item2) {
+  char event[16];
+  std::snprintf(event, sizeof event, "0x%x", static_cast<unsigned>(eventId));
+  Journal("shchangenotify", {event, std::to_string(flags), item1 ? "item" : "null",
+                             item2 ? "item" : "null"});
+}
+
+LRESULT Machine::SendMessageA(HWND window, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
+  char target[24];
+  char msg[16];
+  std::snprintf(target, sizeof target, "0x%llx",
+                static_cast<unsigned long long>(window));
+  std::snprintf(msg, sizeof msg, "0x%x", message);
+  std::string text =
+      message == WM_SETTINGCHANGE && lParam ? reinterpret_cast<const char*>(lParam) : "";
+  if (Fails("SendMessageA", text)) {
+    Journal("sendmessage", {target, msg, std::to_string(wParam), text, "failed"});
+    return 0;
+  }
+  Journal("sendmessage", {target, msg, std::to_string(wParam), text});
+  return 0;
+}
+
+void Machine::Reboot() {
+  files_.ReleaseAll();
+  Journal("reboot", {});
 }
 
 }  // namespace orvane::winsim

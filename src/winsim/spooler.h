@@ -3,6 +3,8 @@
 // (Filled by the spooler work; the Machine forwards the spooler calls here.)
 #pragma once
 
+#include <cstddef>
+
 #include "winsim/filesystem.h"
 #include "winsim/registry.h"
 #include "winsim/versions.h"
@@ -13,6 +15,15 @@ class Spooler {
  public:
   Spooler(const VersionProfile& profile, Registry& registry, FileSystem& files)
       : profile_(profile), registry_(registry), files_(files) {}
+
+  // The service manager tells the spooler when its service stops and starts
+  // (a restart, a reboot): a stopped spooler unloads its monitor DLLs; a
+  // started one loads the DLLs of the monitors registered then.
+  void OnSpoolerStopped() {}
+  void OnSpoolerStarted() {}
+
+  // Printer handles opened and not yet closed.
+  std::size_t OpenHandleCount() const { return 0; }
 
  private:
   [[maybe_unused]] const VersionProfile& profile_;
