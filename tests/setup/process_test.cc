@@ -1,7 +1,9 @@
 // The programs as a user runs them: `winsim` to make and arrange a machine,
 // `setup` against it, exit codes and messages of the host around the run.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -186,6 +188,38 @@ TEST_F(Programs, FaultsAndRegistryImportsReachTheMachine) {
   auto events = Journal(m);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0][1], "0") << "the injected failure stopped the start";
+}
+
+TEST_F(Programs, KilledWhileSavingLeavesAWholeMachine) {
+  fs::path m = dir_ / "M";
+  ASSERT_EQ(Winsim("create " + Quote(m)).code, 0);
+  std::string before = Shell(std::string(ORVANE_WINSIM_BINARY) + " reg " + Quote(m)).output;
+  // Each `answer` loads, adds one answer and saves the whole machine; kill the
+  // loop at spread-out moments and check that what is left always loads.
+  fs::path script = dir_ / "save-loop.sh";
+  std::ofstream(script) << "for i in $(seq 1 400); do " << ORVANE_WINSIM_BINARY
+                        << " answer " << Quote(m) << " yes >/dev/null 2>&1; done\n";
+  std::size_t saved = 0;
+  for (int round = 0; round < 12; ++round) {
+    // The loop in a process group of its own, so the kill reaches the winsim
+    // it runs, wherever that is in its load or save.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::setpgid(0, 0);
+      ::execl("/bin/sh", "sh", script.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::setpgid(pid, pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150 + round * 37 % 200));
+    ::kill(-pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    winsim::MachineFolder folder(m, std::chrono::seconds(5));
+    auto machine = folder.Load();  // throws on a torn file
+    EXPECT_EQ(machine->registry().ExportRegedit4(), before) << "round " << round;
+    saved = machine->answers().size();
+  }
+  EXPECT_GT(saved, 12u) << "the loop saved the machine between the kills";
 }
 
 }  // namespace
