@@ -9,14 +9,21 @@
 //   winsim files DIR [PATH]
 //   winsim answer DIR yes|no...
 //   winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]
+//   winsim reboot DIR
+//   winsim service DIR spooler [start|stop|stop-ms N]
+//
+// `service` without an action shows the Spooler's state; `stop-ms N` sets how
+// long a stop takes in virtual time (a long one is the slow-stop fault).
 //
 // Bad arguments: usage on standard error, exit 2. A machine that is missing or
 // damaged, or busy past the wait: a message that names it, exit 1.
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,7 +47,9 @@ constexpr const char* kUsage =
     "  winsim journal DIR\n"
     "  winsim files DIR [PATH]\n"
     "  winsim answer DIR yes|no...\n"
-    "  winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]\n";
+    "  winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]\n"
+    "  winsim reboot DIR\n"
+    "  winsim service DIR spooler [start|stop|stop-ms N]\n";
 
 struct UsageError {
   std::string what;
@@ -111,7 +120,7 @@ int Run(const std::vector<std::string>& argv) {
 
   static const std::vector<std::string> kCommands = {"show",   "reg",   "reg-import",
                                                      "journal", "files", "answer",
-                                                     "fault"};
+                                                     "fault",  "reboot", "service"};
   if (std::find(kCommands.begin(), kCommands.end(), command) == kCommands.end()) {
     throw UsageError{"unknown command '" + command + "'"};
   }
@@ -143,7 +152,27 @@ int Run(const std::vector<std::string>& argv) {
       }
     }
   }
-  if ((command == "show" || command == "journal") && !args.empty()) {
+  std::optional<win::DWORD> stop_ms;
+  if (command == "service") {
+    std::string name = args.empty() ? "" : args[0];
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name != "spooler") throw UsageError{"service takes spooler (the only service)"};
+    bool plain = args.size() == 1 ||
+                 (args.size() == 2 && (args[1] == "start" || args[1] == "stop"));
+    if (args.size() == 3 && args[1] == "stop-ms") {
+      char* end = nullptr;
+      unsigned long ms = std::strtoul(args[2].c_str(), &end, 10);
+      if (args[2].empty() || *end != '\0' || args[2][0] == '-' || ms > 0xFFFFFFFFul) {
+        throw UsageError{"stop-ms takes a number of milliseconds, not '" + args[2] + "'"};
+      }
+      stop_ms = static_cast<win::DWORD>(ms);
+    } else if (!plain) {
+      throw UsageError{"service spooler takes start, stop or stop-ms N"};
+    }
+  }
+  if ((command == "show" || command == "journal" || command == "reboot") &&
+      !args.empty()) {
     throw UsageError{command + " takes only DIR"};
   }
   if ((command == "reg" || command == "files") && args.size() > 1) {
@@ -158,6 +187,28 @@ int Run(const std::vector<std::string>& argv) {
     return 0;
   }
   if (command == "files") return Files(*machine, args);
+  if (command == "service") {
+    if (!machine->profile().nt_family) {
+      std::cerr << "winsim: " << machine->profile().display_name
+                << " has no service manager\n";
+      return 1;
+    }
+    ServiceManager& services = machine->services();
+    if (args.size() == 1) {
+      std::printf("Spooler: %s (a stop takes %lld ms)\n",
+                  ServiceStateName(services.SpoolerState(machine->now_ms())),
+                  static_cast<long long>(services.spooler_stop_ms()));
+      return 0;
+    }
+    services.Settle(machine->now_ms(), machine->spooler());
+    if (stop_ms) {
+      services.SetSpoolerStopMs(*stop_ms);
+    } else if (args[1] == "stop") {
+      services.StopSpoolerNow(machine->spooler());
+    } else {
+      services.StartSpoolerNow(machine->spooler());
+    }
+  }
   if (command == "reg") {
     std::string key = args.empty() ? std::string() : args[0];
     if (!key.empty() && !machine->registry().KeyExists(key)) {
@@ -183,6 +234,8 @@ int Run(const std::vector<std::string>& argv) {
     }
   } else if (command == "fault") {
     machine->faults().Add(fault);
+  } else if (command == "reboot") {
+    machine->Reboot();
   }
   folder.Save(*machine);
   return 0;

@@ -333,6 +333,8 @@ int Machine::MessageBoxA(HWND /*owner*/, const char* text, const char* caption,
 void Machine::Sleep(DWORD milliseconds) {
   clock_ms_ += milliseconds;
   Journal("sleep", {std::to_string(milliseconds)});
+  // A service stop whose time has come completes while the program waits.
+  services_.Settle(clock_ms_, spooler_);
 }
 
 void Machine::GetLocalTime(SYSTEMTIME* time) {

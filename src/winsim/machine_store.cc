@@ -196,6 +196,10 @@ void MachineFolder::Save(const Machine& machine) const {
 //   [holds]        PATH = share mode held by another process
 //   [in_use]       PATH = 1
 //   [disk]         free_space = bytes (absent: unlimited)
+//   [services]     spooler = running|stop_pending|stopped; while stopping,
+//                  spooler_stop_remaining_ms = the virtual time the stop still
+//                  takes from the saved clock; spooler_stop_ms = how long a stop
+//                  takes (the slow-stop fault when long; absent: 200)
 std::string FormatMachineIni(const Machine& m) {
   std::ostringstream out;
   out << "[machine]\n"
@@ -229,6 +233,14 @@ std::string FormatMachineIni(const Machine& m) {
   }
   out << "\n[disk]\n";
   if (m.files().free_space()) out << "free_space=" << *m.files().free_space() << "\n";
+  const ServiceManager& services = m.services();
+  ServiceState spooler = services.SpoolerState(m.now_ms());
+  out << "\n[services]\nspooler=" << ServiceStateName(spooler) << "\n";
+  if (spooler == ServiceState::kStopPending) {
+    out << "spooler_stop_remaining_ms=" << *services.spooler_stop_due_ms() - m.now_ms()
+        << "\n";
+  }
+  out << "spooler_stop_ms=" << services.spooler_stop_ms() << "\n";
   return out.str();
 }
 
@@ -275,6 +287,8 @@ std::unique_ptr<Machine> ParseMachineIni(const std::string& text,
   auto machine = std::make_unique<Machine>(*version, driveC);
   std::vector<std::string> environment;
   bool has_environment = false;
+  ServiceState spooler = ServiceState::kRunning;
+  DWORD spooler_stop_remaining = 0;
   for (const Entry& e : entries) {
     const std::string& v = e.value;
     if (e.section == "machine") {
@@ -341,11 +355,29 @@ std::unique_ptr<Machine> ParseMachineIni(const std::string& text,
       unsigned long long bytes = std::strtoull(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0') throw damaged(e.line, "free_space must be a number");
       machine->files().SetFreeSpace(bytes);
+    } else if (e.section == "services") {
+      if (e.key == "spooler") {
+        auto state = ParseServiceState(v);
+        if (!state) throw damaged(e.line, "spooler is running, stop_pending or stopped");
+        spooler = *state;
+      } else if (e.key == "spooler_stop_remaining_ms" || e.key == "spooler_stop_ms") {
+        auto ms = ParseNumber(v);
+        if (!ms) throw damaged(e.line, e.key + " must be a number of milliseconds");
+        if (e.key == "spooler_stop_ms") {
+          machine->services().SetSpoolerStopMs(*ms);
+        } else {
+          spooler_stop_remaining = *ms;
+        }
+      } else {
+        throw damaged(e.line, "unknown key '" + e.key + "' in [services]");
+      }
     } else {
       throw damaged(e.line, "unknown section [" + e.section + "]");
     }
   }
   if (has_environment) machine->SetEnvironment(std::move(environment));
+  // After [machine], whatever the order: the pending stop counts from the clock.
+  machine->services().Restore(spooler, machine->now_ms() + spooler_stop_remaining);
   return machine;
 }
 
