@@ -50,8 +50,12 @@ void LayOutWindows(Machine& machine, const LayoutOptions& options) {
   reg.PutValue(print + "\\Monitors\\Local Port", "Driver", REG_SZ,
                Sz(p.nt_family ? "localspl.dll" : "spoolss.dll"));
   std::string env = print + "\\Environments\\" + p.environment;
-  reg.PutKey(env + "\\Drivers\\Version-" + std::to_string(p.driver_version));
-  if (p.driver_version == 3) reg.PutKey(env + "\\Drivers\\Version-2");
+  if (p.nt_family) {
+    reg.PutKey(env + "\\Drivers\\Version-" + std::to_string(p.driver_version));
+    if (p.driver_version == 3) reg.PutKey(env + "\\Drivers\\Version-2");
+  } else {
+    reg.PutKey(env + "\\Drivers");  // 95/98/ME keep drivers without a version level
+  }
   reg.PutValue(env + "\\Print Processors\\winprint", "Driver", REG_SZ,
                Sz(p.nt_family ? "WinPrint.dll" : "spoolss.dll"));
   for (const char* port : {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:",

@@ -1,7 +1,9 @@
-// The print spooler, as far as it is modelled yet:
-// the printer-driver folder and the listings of monitors and ports, read from
-// the registry keys where Windows keeps them. Calls that change the spooler are
-// not modelled yet and fail with ERROR_CALL_NOT_IMPLEMENTED.
+// The spooler calls as a program makes them: what winspool.drv checks on the
+// client side before it calls the server (levels, null pointers), then armed
+// faults (each named by its call, the subject being the monitor, driver or
+// printer name), then the Spooler, which models the server. The result
+// becomes the last-error value; a success leaves that value alone, except
+// AddMonitorA, which sets 0.
 #include <cstring>
 
 #include "winsim/machine.h"
@@ -12,13 +14,32 @@ using namespace orvane::win;
 
 namespace {
 
-constexpr DWORD ERROR_CALL_NOT_IMPLEMENTED = 120;
-constexpr std::string_view kMonitorsKey =
-    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
-constexpr std::string_view kLocalPortsKey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+constexpr DWORD kPortInfo1Size = 4;  // PORT_INFO_1A: pName
 
+// This machine has no network: any server name but the local one is refused.
 bool IsLocal(const char* server) { return server == nullptr || *server == '\0'; }
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+SpoolerCall CallOf(const Machine& machine) {
+  return {machine.services().SpoolerRunning(machine.now_ms()), machine.administrator()};
+}
+
+// A DRIVER_INFO_3A is the first part of a DRIVER_INFO_6A.
+DRIVER_INFO_6A Widen(const DRIVER_INFO_3A& d) {
+  DRIVER_INFO_6A wide;
+  wide.cVersion = d.cVersion;
+  wide.pName = d.pName;
+  wide.pEnvironment = d.pEnvironment;
+  wide.pDriverPath = d.pDriverPath;
+  wide.pDataFile = d.pDataFile;
+  wide.pConfigFile = d.pConfigFile;
+  wide.pHelpFile = d.pHelpFile;
+  wide.pDependentFiles = d.pDependentFiles;
+  wide.pMonitorName = d.pMonitorName;
+  wide.pDefaultDataType = d.pDefaultDataType;
+  return wide;
+}
 
 }  // namespace
 
@@ -37,12 +58,13 @@ BOOL Machine::GetPrinterDriverDirectoryA(const char* name, const char* environme
     last_error_ = ERROR_INVALID_PARAMETER;
     return FALSE;
   }
-  if (Fails("GetPrinterDriverDirectoryA", environment ? environment : "")) return FALSE;
-  if (environment && *environment && strcasecmp(environment, profile_->environment) != 0) {
-    last_error_ = ERROR_INVALID_ENVIRONMENT;
+  if (Fails("GetPrinterDriverDirectoryA", Text(environment))) return FALSE;
+  std::string dir;
+  if (DWORD error =
+          spooler_.GetPrinterDriverDirectory(CallOf(*this), environment, &dir)) {
+    last_error_ = error;
     return FALSE;
   }
-  std::string dir = profile_->driver_dir;
   *needed = static_cast<DWORD>(dir.size() + 1);
   if (buffer.size() < dir.size() + 1) {
     last_error_ = ERROR_INSUFFICIENT_BUFFER;
@@ -52,12 +74,18 @@ BOOL Machine::GetPrinterDriverDirectoryA(const char* name, const char* environme
   return TRUE;
 }
 
-// Every subkey of Monitors with a "Driver" value, in the registry's order. The
-// size counts the packed 32-bit records and the ANSI strings.
+// The size counts the packed 32-bit records and the ANSI strings. A buffer too
+// small: ERROR_INSUFFICIENT_BUFFER, *needed the whole size, *returned 0.
 BOOL Machine::EnumMonitorsA(const char* name, DWORD level, DWORD bufferSize,
                             DWORD* needed, DWORD* returned,
                             std::vector<MonitorInfo1>* entries) {
+  // Level 2 is Windows' too, but this interface carries level-1 records only.
   if (level != 1) {
+    if (!profile_->nt_family && (level == 0 || level > 2) && needed && returned) {
+      *needed = 0;  // 9x: an unknown level lists nothing and succeeds
+      *returned = 0;
+      return TRUE;
+    }
     last_error_ = ERROR_INVALID_LEVEL;
     return FALSE;
   }
@@ -71,11 +99,13 @@ BOOL Machine::EnumMonitorsA(const char* name, DWORD level, DWORD bufferSize,
   }
   if (Fails("EnumMonitorsA", "")) return FALSE;
   std::vector<MonitorInfo1> found;
+  if (DWORD error = spooler_.EnumMonitors(CallOf(*this), &found)) {
+    last_error_ = error;
+    return FALSE;
+  }
   DWORD size = 0;
-  for (const std::string& monitor : registry_.SubkeyNames(kMonitorsKey)) {
-    if (!registry_.GetValue(std::string(kMonitorsKey) + "\\" + monitor, "Driver")) continue;
-    found.push_back({monitor});
-    size += kMonitorInfo1Size + static_cast<DWORD>(monitor.size() + 1);
+  for (const MonitorInfo1& m : found) {
+    size += kMonitorInfo1Size + static_cast<DWORD>(m.pName.size() + 1);
   }
   *needed = size;
   *returned = 0;
@@ -88,12 +118,15 @@ BOOL Machine::EnumMonitorsA(const char* name, DWORD level, DWORD bufferSize,
   return TRUE;
 }
 
-// The local ports first (the value names of ...\Windows NT\CurrentVersion\Ports),
-// then each monitor's ports (the subkeys of its "Ports" key), monitors in order.
-BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize,
-                         DWORD* needed, DWORD* returned,
-                         std::vector<PortInfo2>* entries) {
-  if (level != 2) {
+// Levels 1 and 2; at level 1 only pPortName counts towards the size.
+BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize, DWORD* needed,
+                         DWORD* returned, std::vector<PortInfo2>* entries) {
+  if (level != 1 && level != 2) {
+    if (!profile_->nt_family && needed && returned) {
+      *needed = 0;  // 9x: an unknown level lists nothing and succeeds
+      *returned = 0;
+      return TRUE;
+    }
     last_error_ = ERROR_INVALID_LEVEL;
     return FALSE;
   }
@@ -107,25 +140,22 @@ BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize,
   }
   if (Fails("EnumPortsA", "")) return FALSE;
   std::vector<PortInfo2> found;
-  for (const RegValue& port : registry_.Values(kLocalPortsKey)) {
-    found.push_back({port.name, "Local Port", "Local Port", PORT_TYPE_WRITE, 0});
-  }
-  for (const std::string& monitor : registry_.SubkeyNames(kMonitorsKey)) {
-    std::string key = std::string(kMonitorsKey) + "\\" + monitor;
-    if (monitor == "Local Port" || !registry_.GetValue(key, "Driver")) continue;
-    for (const std::string& port : registry_.SubkeyNames(key + "\\Ports")) {
-      auto description = registry_.GetValue(key + "\\Ports\\" + port, "Description");
-      std::string text = description ? std::string(description->data.begin(),
-                                                   description->data.end())
-                                     : std::string();
-      found.push_back({port, monitor, text.substr(0, text.find('\0')), PORT_TYPE_WRITE, 0});
-    }
+  if (DWORD error = spooler_.EnumPorts(CallOf(*this), &found)) {
+    last_error_ = error;
+    return FALSE;
   }
   DWORD size = 0;
-  for (const PortInfo2& p : found) {
-    size += kPortInfo2Size + static_cast<DWORD>(p.pPortName.size() + 1 +
-                                                p.pMonitorName.size() + 1 +
-                                                p.pDescription.size() + 1);
+  for (PortInfo2& p : found) {
+    if (level == 1) {
+      p.pMonitorName.clear();
+      p.pDescription.clear();
+      p.fPortType = 0;
+      size += kPortInfo1Size + static_cast<DWORD>(p.pPortName.size() + 1);
+    } else {
+      size += kPortInfo2Size +
+              static_cast<DWORD>(p.pPortName.size() + 1 + p.pMonitorName.size() + 1 +
+                                 p.pDescription.size() + 1);
+    }
   }
   *needed = size;
   *returned = 0;
@@ -138,50 +168,167 @@ BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize,
   return TRUE;
 }
 
-BOOL Machine::AddMonitorA(const char*, DWORD, const MONITOR_INFO_2A*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::AddMonitorA(const char* name, DWORD level, const MONITOR_INFO_2A* monitor) {
+  if (level != 2) {
+    last_error_ = ERROR_INVALID_LEVEL;
+    return FALSE;
+  }
+  if (!monitor) return FALSE;  // NT leaves the last-error value as it was
+  if (!IsLocal(name)) {
+    last_error_ = ERROR_ACCESS_DENIED;  // a remote server (Wine's localspl)
+    return FALSE;
+  }
+  std::string subject = Text(monitor->pName);
+  if (Fails("AddMonitorA", subject)) return FALSE;
+  if (DWORD error = spooler_.AddMonitor(CallOf(*this), *monitor)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  last_error_ = ERROR_SUCCESS;  // AddMonitor clears the value on success
+  LeaveStale("AddMonitorA", subject);
+  return TRUE;
 }
 
-BOOL Machine::DeleteMonitorA(const char*, const char*, const char*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::DeleteMonitorA(const char* name, const char* environment,
+                             const char* monitorName) {
+  if (!IsLocal(name)) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  std::string subject = Text(monitorName);
+  if (Fails("DeleteMonitorA", subject)) return FALSE;
+  if (DWORD error = spooler_.DeleteMonitor(CallOf(*this), environment, monitorName)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  LeaveStale("DeleteMonitorA", subject);
+  return TRUE;
 }
 
-BOOL Machine::AddPrinterDriverA(const char*, DWORD, const DRIVER_INFO_3A*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::AddPrinterDriverA(const char* name, DWORD level,
+                                const DRIVER_INFO_3A* driver) {
+  if (!driver || !spooler_.KnowsDriverLevel(level)) {
+    return AddPrinterDriverA(name, level, static_cast<const DRIVER_INFO_6A*>(nullptr));
+  }
+  // Fields of a higher level than the record holds count as absent.
+  DRIVER_INFO_6A wide = Widen(*driver);
+  return AddPrinterDriverA(name, level, &wide);
 }
 
-BOOL Machine::AddPrinterDriverA(const char*, DWORD, const DRIVER_INFO_6A*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::AddPrinterDriverA(const char* name, DWORD level,
+                                const DRIVER_INFO_6A* driver) {
+  // The client marshals only the levels its Windows knows.
+  if (!spooler_.KnowsDriverLevel(level)) {
+    last_error_ = ERROR_INVALID_LEVEL;
+    return FALSE;
+  }
+  if (!driver || !IsLocal(name)) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  std::string subject = Text(driver->pName);
+  if (Fails("AddPrinterDriverA", subject)) return FALSE;
+  if (DWORD error = spooler_.AddPrinterDriver(CallOf(*this), level, *driver)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  LeaveStale("AddPrinterDriverA", subject);
+  return TRUE;
 }
 
-BOOL Machine::DeletePrinterDriverA(const char*, const char*, const char*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::DeletePrinterDriverA(const char* name, const char* environment,
+                                   const char* driverName) {
+  if (!driverName) {
+    last_error_ = RPC_X_NULL_REF_POINTER;  // a required string of the RPC
+    return FALSE;
+  }
+  if (!IsLocal(name)) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  if (Fails("DeletePrinterDriverA", driverName)) return FALSE;
+  if (DWORD error =
+          spooler_.DeletePrinterDriver(CallOf(*this), environment, driverName)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  LeaveStale("DeletePrinterDriverA", driverName);
+  return TRUE;
 }
 
-HANDLE Machine::AddPrinterA(const char*, DWORD, const PRINTER_INFO_2A*) {
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return kNullHandle;
+HANDLE Machine::AddPrinterA(const char* name, DWORD level,
+                            const PRINTER_INFO_2A* printer) {
+  if (!IsLocal(name)) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return kNullHandle;
+  }
+  if (level != 2) {
+    last_error_ = ERROR_INVALID_LEVEL;
+    return kNullHandle;
+  }
+  if (!printer) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return kNullHandle;
+  }
+  std::string subject = Text(printer->pPrinterName);
+  if (Fails("AddPrinterA", subject)) return kNullHandle;
+  HANDLE handle = kNullHandle;
+  if (DWORD error = spooler_.AddPrinter(CallOf(*this), *printer, &handle)) {
+    last_error_ = error;
+    return kNullHandle;
+  }
+  LeaveStale("AddPrinterA", subject);
+  return handle;
 }
 
-BOOL Machine::OpenPrinterA(const char*, HANDLE* printer, const PRINTER_DEFAULTSA*) {
-  if (printer) *printer = kNullHandle;
-  last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
-  return FALSE;
+BOOL Machine::OpenPrinterA(const char* printerName, HANDLE* printer,
+                           const PRINTER_DEFAULTSA* defaults) {
+  if (!printer) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  *printer = kNullHandle;
+  std::string subject = Text(printerName);
+  if (Fails("OpenPrinterA", subject)) return FALSE;
+  DWORD access = defaults ? defaults->DesiredAccess : 0;
+  if (DWORD error = spooler_.OpenPrinter(CallOf(*this), printerName, access, printer)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  LeaveStale("OpenPrinterA", subject);
+  return TRUE;
 }
 
-BOOL Machine::DeletePrinter(HANDLE) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return FALSE;
+// A printer that cannot be deleted is the fault "DeletePrinter" (for example
+// with ERROR_ACCESS_DENIED).
+BOOL Machine::DeletePrinter(HANDLE printer) {
+  if (!spooler_.IsOpenHandle(printer)) {
+    last_error_ = ERROR_INVALID_HANDLE;
+    return FALSE;
+  }
+  std::string subject = spooler_.PrinterOf(printer);
+  if (Fails("DeletePrinter", subject)) return FALSE;
+  if (DWORD error = spooler_.DeletePrinter(CallOf(*this), printer)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  LeaveStale("DeletePrinter", subject);
+  return TRUE;
 }
 
-BOOL Machine::ClosePrinter(HANDLE) {
-  last_error_ = ERROR_INVALID_HANDLE;
-  return FALSE;
+// The fault "ClosePrinter" fails the call; the handle is gone all the same.
+BOOL Machine::ClosePrinter(HANDLE printer) {
+  if (printer == kNullHandle) {
+    last_error_ = ERROR_INVALID_HANDLE;
+    return FALSE;
+  }
+  std::string subject = spooler_.PrinterOf(printer);
+  bool fails = spooler_.IsOpenHandle(printer) && Fails("ClosePrinter", subject);
+  if (DWORD error = spooler_.ClosePrinter(CallOf(*this), printer)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  return fails ? FALSE : TRUE;
 }
 
 }  // namespace orvane::winsim
