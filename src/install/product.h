@@ -18,11 +18,22 @@ inline constexpr const char* kEnvironmentNt = "Windows NT x86";
 inline constexpr const char* kVendorUrl = "http://www.orvane.com/";
 inline constexpr const char* kSupportEmail = "support@orvane.com";
 
-inline constexpr const char* kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
-inline constexpr const char* kMonitorsKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
+inline constexpr const char* kPrintersKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
+inline constexpr const char* kMonitorsKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors";
+// The machine-wide environment, whose "Path" the search-path repair rewrites.
+inline constexpr const char* kEnvironmentKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+inline constexpr const char* kIniFileMappingKey =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping";
+// Present when AutoCAD is installed; the driver step then sets "TS Enabled".
+inline constexpr const char* kAutoCadKey = "Software\\Autodesk\\AutoCad";
 
 // Below the installation root.
 inline constexpr const char* kSettingsFile = "orvane\\res\\orvane.ini";
+// The settings file's bare name: its IniFileMapping subkey and the flush.
+inline constexpr const char* kSettingsFileName = "orvane.ini";
 inline constexpr const char* kSettingsSection = "Parameters";
 
 }  // namespace orvane::product

@@ -25,7 +25,7 @@ int RunSetup(winsim::Machine& machine, const std::string& processCommandLine) {
   return AfxWinMain(machine, app);
 }
 
-TEST(Dispatch, NoArgumentsInstallsWithoutShowingOrStartingAnything) {
+TEST(Dispatch, NoArgumentsRunTheInstall) {
   const char* rows[] = {
       "\"C:\\orvane\\setup.exe\"",
       "\"C:\\orvane\\setup.exe\"   ",
@@ -34,8 +34,21 @@ TEST(Dispatch, NoArgumentsInstallsWithoutShowingOrStartingAnything) {
   };
   for (const char* row : rows) {
     TestMachine machine;
+    machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");  // the log's folder
     EXPECT_EQ(RunSetup(*machine, row), 0) << row;
-    EXPECT_EQ(Joined(machine->journal()), "") << row;
+    // The install context's family lines open the log: the install ran.
+    const std::string log =
+        setup_test::FileText(*machine, "C:\\orvane\\res\\drivedir\\setup.log");
+    const std::string family =
+        "07-04-03: 09:05is_winnt = TRUE\r\n07-04-03: 09:05is_win4 = TRUE\r\n";
+    EXPECT_EQ(log.substr(0, family.size()), family) << row;
+    // Nothing was taken for a command line to start hidden, nor for "uninstall".
+    for (const auto& process : Events(*machine, "process")) {
+      EXPECT_NE(process.at(2), "cb=68 flags=0x1 show=0 zero=yes") << row;
+    }
+    for (const auto& box : Events(*machine, "msgbox")) {
+      EXPECT_NE(box.at(1), std::to_string(win::MB_YESNO)) << row;
+    }
     EXPECT_EQ(Joined(machine->LeakReport()), "") << row;
   }
 }
@@ -64,11 +77,20 @@ TEST(Dispatch, UninstallWordAsksOnceWithTheProgramNameAsCaption) {
     machine->SetModulePath(r.modulePath);
     machine->answers().push_back(r.answer);
     EXPECT_EQ(RunSetup(*machine, r.processCommandLine), 0) << r.row;
-    const std::vector<std::vector<std::string>> expected = {
-        {r.caption, std::to_string(win::MB_YESNO), std::to_string(r.answer), kQuestion}};
-    EXPECT_EQ(Events(*machine, "msgbox"), expected) << r.row;
-    EXPECT_EQ(machine->journal().size(), 1u) << r.row << "\n"
-                                             << Joined(machine->journal());
+    const std::vector<std::string> question = {
+        r.caption, std::to_string(win::MB_YESNO), std::to_string(r.answer), kQuestion};
+    auto boxes = Events(*machine, "msgbox");
+    ASSERT_FALSE(boxes.empty()) << r.row;
+    EXPECT_EQ(boxes.front(), question) << r.row;
+    if (r.answer == win::IDNO) {
+      // No ends the program with no further effect.
+      EXPECT_EQ(machine->journal().size(), 1u) << r.row << "\n"
+                                               << Joined(machine->journal());
+    } else {
+      // Yes runs the removal: its spooler restarts pause, its closing box follows.
+      EXPECT_FALSE(Events(*machine, "sleep").empty()) << r.row;
+      EXPECT_EQ(boxes.size(), 2u) << r.row;
+    }
     EXPECT_TRUE(machine->answers().empty()) << r.row;
   }
 }
