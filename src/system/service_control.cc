@@ -1,8 +1,47 @@
 #include "system/service_control.h"
 
 namespace orvane {
+namespace {
 
-// Filled by the removal-and-upgrade work.
-win::BOOL RestartSpooler(Platform&) { return win::FALSE; }
+constexpr char kSpoolerService[] = "Spooler";
+constexpr win::DWORD kPauseMs = 500;
+
+// Owns one service-manager or service handle; a null handle is not closed.
+class ScopedServiceHandle {
+ public:
+  ScopedServiceHandle(Platform& platform, win::SC_HANDLE handle)
+      : platform_(platform), handle_(handle) {}
+  ~ScopedServiceHandle() {
+    if (handle_ != win::kNullServiceHandle) platform_.CloseServiceHandle(handle_);
+  }
+  ScopedServiceHandle(const ScopedServiceHandle&) = delete;
+  ScopedServiceHandle& operator=(const ScopedServiceHandle&) = delete;
+
+  win::SC_HANDLE get() const { return handle_; }
+
+ private:
+  Platform& platform_;
+  win::SC_HANDLE handle_;
+};
+
+}  // namespace
+
+win::BOOL RestartSpooler(Platform& platform) {
+  ScopedServiceHandle manager(
+      platform, platform.OpenSCManagerA(nullptr, nullptr, win::SC_MANAGER_ALL_ACCESS));
+  // With a null manager this fails with ERROR_INVALID_HANDLE, and the calls
+  // below fail the same way on the null service handle: nothing is tested.
+  ScopedServiceHandle service(
+      platform, platform.OpenServiceA(manager.get(), kSpoolerService,
+                                      win::SERVICE_START | win::SERVICE_STOP));
+  win::SERVICE_STATUS status;
+  platform.ControlService(service.get(), win::SERVICE_CONTROL_STOP, &status);
+  static_cast<void>(platform.GetLastError());  // read, and dropped
+  // The stop is asynchronous; it gets this long, and no poll follows.
+  platform.Sleep(kPauseMs);
+  const win::BOOL started = platform.StartServiceA(service.get(), 0, nullptr);
+  platform.Sleep(kPauseMs);
+  return started;
+}
 
 }  // namespace orvane

@@ -1,11 +1,17 @@
-// Stops the print spooler service and starts it again, pausing after each
-// request. Returns StartServiceA's result.
+// Restarts the print spooler service ("Spooler"): a stop request, a pause of
+// 500 ms, a start request, another pause of 500 ms. The service's state is
+// never polled; the start request is made whatever state the stop reached.
 #pragma once
 
 #include "platform/platform.h"
 
 namespace orvane {
 
+// Returns StartServiceA's result: non-zero when the start request was accepted.
+// Never fails otherwise and logs nothing: when the service manager or the
+// service cannot be opened (no rights, no such service), the later calls fail
+// on the missing handle, both pauses still happen and the result is FALSE.
+// Handles it opens are closed again before it returns.
 win::BOOL RestartSpooler(Platform& platform);
 
 }  // namespace orvane
