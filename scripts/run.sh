@@ -27,6 +27,6 @@ echo "== journal (message boxes, started programs, pauses)"
 $winsim journal "$machine"
 echo "== registry written by the run"
 $winsim reg "$machine" > "$machine.after.reg"
-diff "$machine.before.reg" "$machine.after.reg" | tr -d '\r' | grep '^[<>]' ||
-  echo "(no registry changes)"
+changes=$(diff "$machine.before.reg" "$machine.after.reg" | tr -d '\r' | grep '^[<>]' || true)
+echo "${changes:-(no registry changes)}"
 echo "== explore further: build/dev/winsim reg|files|journal $machine"
