@@ -6,6 +6,7 @@
 
 #include "app/setup_log.h"
 #include "platform/file.h"
+#include "platform/heap_block.h"
 #include "platform/format.h"
 
 namespace orvane {
@@ -14,30 +15,6 @@ namespace {
 constexpr win::UINT kSourceMode = File::modeRead | File::shareDenyNone | File::typeBinary;
 constexpr win::UINT kDestinationMode =
     File::modeReadWrite | File::shareExclusive | File::modeCreate | File::typeBinary;
-
-// One heap block of a file's size, released through the platform when it goes
-// out of scope or when Free is called.
-class HeapBlock {
- public:
-  HeapBlock(Platform& platform, win::SIZE_T size)
-      : platform_(platform), block_(platform.HeapAlloc(size)), size_(size) {}
-  ~HeapBlock() { Free(); }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-
-  explicit operator bool() const { return block_ != nullptr; }
-  std::span<win::BYTE> bytes() const {
-    return {static_cast<win::BYTE*>(block_), block_ ? size_ : 0};
-  }
-  void Free() {
-    if (block_) platform_.HeapFree(std::exchange(block_, nullptr));
-  }
-
- private:
-  Platform& platform_;
-  void* block_;
-  win::SIZE_T size_;
-};
 
 void LogFailure(Platform& platform, const char* what, const std::string& path) {
   WriteSetupLog(platform, Format("CopyFile %s Failed: %s", what, path));

@@ -7,6 +7,7 @@
 #include "install/context.h"
 #include "install/product.h"
 #include "platform/file.h"
+#include "platform/heap_block.h"
 #include "platform/scoped_key.h"
 
 namespace orvane {
@@ -23,24 +24,6 @@ constexpr char kDevModeNt5[] = "orvane\\res\\drivedir\\ovdevmdnt5.dat";
 
 // Read-only, share-deny-none, untranslated (0x8040).
 constexpr win::UINT kReadFlags = File::modeRead | File::shareDenyNone | File::typeBinary;
-
-// One heap block of the platform's, freed when the holder goes.
-class HeapBlock {
- public:
-  HeapBlock(Platform& platform, win::SIZE_T bytes)
-      : platform_(platform), data_(static_cast<win::BYTE*>(platform.HeapAlloc(bytes))) {}
-  ~HeapBlock() {
-    if (data_ != nullptr) platform_.HeapFree(data_);
-  }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-
-  win::BYTE* data() const { return data_; }
-
- private:
-  Platform& platform_;
-  win::BYTE* data_;
-};
 
 // The log texts for the ways a data file can fail to load; null logs nothing.
 // The texts carry their own "\r\n" and go to the log unchanged.

@@ -12,6 +12,7 @@
 #include "app/install_root.h"
 #include "install/product.h"
 #include "platform/file.h"
+#include "platform/heap_block.h"
 #include "platform/framework.h"
 #include "system/settings_file.h"
 #include "system/uninstall_entry.h"
@@ -87,24 +88,6 @@ double ParseDouble(std::string_view text) {
   return std::strtod(number.c_str(), nullptr);
 }
 
-// One heap block of the platform's, freed when the holder goes.
-class HeapBlock {
- public:
-  HeapBlock(Platform& platform, win::SIZE_T bytes)
-      : platform_(platform), data_(static_cast<char*>(platform.HeapAlloc(bytes))) {}
-  ~HeapBlock() {
-    if (data_ != nullptr) platform_.HeapFree(data_);
-  }
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-
-  char* data() const { return data_; }
-
- private:
-  Platform& platform_;
-  char* data_;
-};
-
 // The companion readme's text up to its first NUL; false when it does not
 // open, no block can be had for it or reading it raises a file error.
 bool ReadCompanionReadme(Platform& platform, const std::string& path, std::string* text) {
@@ -122,9 +105,9 @@ bool ReadCompanionReadme(Platform& platform, const std::string& path, std::strin
     if (block.data() == nullptr) return false;
     std::memset(block.data(), 0, bytes);
     const win::UINT read = file.Read(
-        std::span<win::BYTE>(reinterpret_cast<win::BYTE*>(block.data()), length));
+        std::span<win::BYTE>(block.data(), length));
     // Nothing past what was read is taken, whatever the block holds there.
-    const char* begin = block.data();
+    const char* begin = reinterpret_cast<const char*>(block.data());
     text->assign(begin, std::find(begin, begin + read, '\0'));
   } catch (const FileException&) {
     return false;
