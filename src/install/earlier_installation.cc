@@ -10,19 +10,12 @@
 #include "platform/format.h"
 #include "platform/framework.h"
 #include "platform/scoped_key.h"
+#include "platform/scoped_printer.h"
 #include "uninstall/run_uninstall.h"
 
 namespace orvane {
 namespace {
 
-constexpr char kWin9xDriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Drivers";
-constexpr char kNtVersion2DriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
-    "\\Version-2";
-constexpr char kNtVersion3DriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
-    "\\Version-3";
 // A second printer key that earlier releases could leave behind.
 constexpr char kPrinterCopyName[] = "ORVANE,0";
 
@@ -64,27 +57,6 @@ std::optional<win::LONG> DeleteSubkeys(Platform& platform, const char* parent,
   return status;
 }
 
-// Owns one printer handle and closes it with ClosePrinter.
-class ScopedPrinter {
- public:
-  explicit ScopedPrinter(Platform& platform) : platform_(platform) {}
-  ~ScopedPrinter() {
-    if (handle_ != win::kNullHandle) platform_.ClosePrinter(handle_);
-  }
-  ScopedPrinter(const ScopedPrinter&) = delete;
-  ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-  win::HANDLE get() const { return handle_; }
-  // The slot for OpenPrinterA. After a failed open call Forget: Windows does
-  // not promise what it leaves in the slot then.
-  win::HANDLE* Receive() { return &handle_; }
-  void Forget() { handle_ = win::kNullHandle; }
-
- private:
-  Platform& platform_;
-  win::HANDLE handle_ = win::kNullHandle;
-};
-
 // Windows 95/98/ME: the printer (opened without defaults), the monitor and
 // the three keys of an installation whose DLL differs from the shipped one.
 void CleanUpWin9x(Platform& platform) {
@@ -103,7 +75,7 @@ void CleanUpWin9x(Platform& platform) {
   DeleteSubkeys(platform, product::kPrintersKey, {product::kPrinterName});
   DeleteSubkeys(platform, product::kMonitorsKey, {product::kMonitorName});
   const std::optional<win::LONG> deleted =
-      DeleteSubkeys(platform, kWin9xDriversKey, {product::kDriverName});
+      DeleteSubkeys(platform, product::kWin9xDriversKey, {product::kDriverName});
   if (deleted) {
     WriteSetupLog(platform, Format("RegDeleteKey Windows 4.0 return: %lu",
                                    static_cast<win::DWORD>(*deleted)));
@@ -146,8 +118,8 @@ bool RemoveOnNt(Platform& platform, const InstallContext& context) {
   // Also on a first installation; nothing is logged.
   DeleteSubkeys(platform, product::kPrintersKey, {product::kPrinterName, kPrinterCopyName});
   DeleteSubkeys(platform, product::kMonitorsKey, {product::kMonitorName});
-  DeleteSubkeys(platform, kNtVersion2DriversKey, {product::kDriverName});
-  DeleteSubkeys(platform, kNtVersion3DriversKey, {product::kDriverName});
+  DeleteSubkeys(platform, product::kNtVersion2DriversKey, {product::kDriverName});
+  DeleteSubkeys(platform, product::kNtVersion3DriversKey, {product::kDriverName});
   return true;
 }
 

@@ -36,4 +36,14 @@ inline constexpr const char* kSettingsFile = "orvane\\res\\orvane.ini";
 inline constexpr const char* kSettingsFileName = "orvane.ini";
 inline constexpr const char* kSettingsSection = "Parameters";
 
+// The driver keys that the removal deletes directly.
+inline constexpr char kWin9xDriversKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Drivers";
+inline constexpr char kNtVersion2DriversKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
+    "\\Version-2";
+inline constexpr char kNtVersion3DriversKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
+    "\\Version-3";
+
 }  // namespace orvane::product

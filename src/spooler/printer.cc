@@ -7,6 +7,7 @@
 #include "app/setup_log.h"
 #include "install/product.h"
 #include "platform/format.h"
+#include "platform/scoped_printer.h"
 
 namespace orvane {
 namespace {
@@ -15,29 +16,6 @@ namespace {
 // spooler needs more (EnumPortsA then fails with ERROR_INSUFFICIENT_BUFFER).
 constexpr win::DWORD kPortListingBytes = 4096;
 constexpr char kPrintProcessor[] = "winprint";
-
-// Owns the handle that AddPrinterA returned until it is closed, so that no
-// path out of the step leaves the printer open.
-class ScopedPrinter {
- public:
-  ScopedPrinter(Platform& platform, win::HANDLE handle)
-      : platform_(platform), handle_(handle) {}
-  ~ScopedPrinter() {
-    if (is_valid()) platform_.ClosePrinter(handle_);
-  }
-  ScopedPrinter(const ScopedPrinter&) = delete;
-  ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-  bool is_valid() const { return handle_ != win::kNullHandle; }
-  // ClosePrinter's result; the handle is given up whatever it says.
-  win::BOOL Close() {
-    return platform_.ClosePrinter(std::exchange(handle_, win::kNullHandle));
-  }
-
- private:
-  Platform& platform_;
-  win::HANDLE handle_;
-};
 
 // The printer as the spooler is to keep it: everything but the names, the
 // print processor and the family's attributes is left for the spooler to

@@ -10,6 +10,7 @@
 #include "platform/format.h"
 #include "platform/framework.h"
 #include "platform/scoped_key.h"
+#include "platform/scoped_printer.h"
 #include "system/service_control.h"
 #include "system/settings_file.h"
 #include "system/uninstall_entry.h"
@@ -17,14 +18,6 @@
 namespace orvane {
 namespace {
 
-constexpr char kWin9xDriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Drivers";
-constexpr char kNtVersion2DriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
-    "\\Version-2";
-constexpr char kNtVersion3DriversKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers"
-    "\\Version-3";
 
 constexpr char kUninstallKey[] = "Uninstall";
 // GetPrivateProfileStringA's buffer for "Uninstall".
@@ -63,27 +56,6 @@ void LogLastError(Platform& platform, const char* label) {
   if (error != 0) WriteSetupLog(platform, Format("%s: %lu", label, error));
 }
 
-// Owns one printer handle and closes it with ClosePrinter.
-class ScopedPrinter {
- public:
-  explicit ScopedPrinter(Platform& platform) : platform_(platform) {}
-  ~ScopedPrinter() {
-    if (handle_ != win::kNullHandle) platform_.ClosePrinter(handle_);
-  }
-  ScopedPrinter(const ScopedPrinter&) = delete;
-  ScopedPrinter& operator=(const ScopedPrinter&) = delete;
-
-  win::HANDLE get() const { return handle_; }
-  // The slot for OpenPrinterA. After a failed open call Forget: Windows does
-  // not promise what it leaves in the slot then.
-  win::HANDLE* Receive() { return &handle_; }
-  void Forget() { handle_ = win::kNullHandle; }
-
- private:
-  Platform& platform_;
-  win::HANDLE handle_ = win::kNullHandle;
-};
-
 // Step 1: the printer, opened with full access and deleted. Its result is not
 // examined; the last-error value is logged under "startrpc".
 void DeletePrinterStep(Platform& platform) {
@@ -101,7 +73,7 @@ void DeletePrinterStep(Platform& platform) {
 // Step 7 on Windows 95/98/ME: the driver key, then the two-run bookkeeping.
 void FinishWin9x(Platform& platform, int silent) {
   const std::optional<win::LONG> deleted = DeleteSubkey(
-      platform, kWin9xDriversKey, product::kDriverName, KeyDeletion::kSHDeleteKey);
+      platform, product::kWin9xDriversKey, product::kDriverName, KeyDeletion::kSHDeleteKey);
   if (deleted) {
     WriteSetupLog(platform, Format("RegDeleteKey Windows 4.0 return: %lu",
                                    static_cast<win::DWORD>(*deleted)));
@@ -127,9 +99,9 @@ void FinishWin9x(Platform& platform, int silent) {
 void FinishNt(Platform& platform, int silent) {
   DeleteSubkey(platform, product::kPrintersKey, product::kPrinterName,
                KeyDeletion::kSHDeleteKey);
-  DeleteSubkey(platform, kNtVersion2DriversKey, product::kDriverName,
+  DeleteSubkey(platform, product::kNtVersion2DriversKey, product::kDriverName,
                KeyDeletion::kRegDeleteKey);
-  DeleteSubkey(platform, kNtVersion3DriversKey, product::kDriverName,
+  DeleteSubkey(platform, product::kNtVersion3DriversKey, product::kDriverName,
                KeyDeletion::kRegDeleteKey);
   DeleteSubkey(platform, product::kMonitorsKey, product::kMonitorName,
                KeyDeletion::kSHDeleteKey);
