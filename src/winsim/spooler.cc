@@ -637,7 +637,8 @@ void Spooler::OnSpoolerStopped() {
     if (!dll.empty()) registered.push_back(files_.Canonical(MonitorDllPath(dll)));
   }
   std::vector<std::string> loaded;
-  for (const auto& [path, used] : files_.in_use()) {
+  for (const auto& entry : files_.in_use()) {
+    const std::string& path = entry.first;
     bool monitor =
         std::any_of(registered.begin(), registered.end(),
                     [&](const std::string& r) { return EqualIgnoringCase(r, path); });
