@@ -1,0 +1,263 @@
+// Registry cases: deleting keys with and without subkeys, missing keys and
+// values, RegQueryValueExA's size protocol, handles to deleted keys. Each case
+// works below its own scratch key.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "contract.h"
+
+namespace orvane::contract {
+namespace {
+
+using namespace orvane::win;
+
+constexpr BYTE kFill = 0xAA;
+
+bool IsNt(Platform& p) { return (p.GetVersion() & 0x80000000u) == 0; }
+
+std::vector<BYTE> Bytes(std::string_view text) {
+  return std::vector<BYTE>(text.begin(), text.end());
+}
+
+// One RegQueryValueExA into a buffer of `size` bytes that sits at the front of a
+// larger one filled with kFill, so that bytes written past `size` show.
+struct Query {
+  LONG status = 0;
+  DWORD type = 0;
+  DWORD size = 0;
+  std::array<BYTE, 32> buffer;
+};
+
+Query QueryInto(Platform& p, HKEY key, const char* name, DWORD size) {
+  Query q;
+  q.buffer.fill(kFill);
+  q.type = kPoison;
+  q.size = size;
+  q.status = p.RegQueryValueExA(key, name, &q.type, std::span(q.buffer.data(), size), &q.size);
+  return q;
+}
+
+// Asks for the size only (no buffer).
+Query QuerySize(Platform& p, HKEY key, const char* name) {
+  Query q;
+  q.buffer.fill(kFill);
+  q.type = kPoison;
+  q.size = kPoison;
+  q.status = p.RegQueryValueExA(key, name, &q.type, std::span<BYTE>(), &q.size);
+  return q;
+}
+
+// The whole buffer, and what it should hold: `data`, then the fill.
+std::string Contents(const Query& q) { return std::string(q.buffer.begin(), q.buffer.end()); }
+std::string Filled(std::string_view data = {}) {
+  return std::string(data) + std::string(sizeof(Query::buffer) - data.size(), char(kFill));
+}
+
+// RegDeleteKeyA on a key with subkeys: the NT family refuses with
+// ERROR_ACCESS_DENIED and deletes nothing; Windows 95/98/ME remove the whole
+// subtree [MS: RegDeleteKey; Wine server/registry.c: delete_key].
+void RegDeleteKeyWithSubkeys(Platform& p, Scratch& s, Checker& c) {
+  HKEY child = kNullKey;
+  if (!c.Equal("create Parent\\Child", p.RegCreateKeyA(s.key, "Parent\\Child", &child), 0)) {
+    return;
+  }
+  p.RegCloseKey(child);
+  const bool nt = IsNt(p);
+  c.Equal("RegDeleteKeyA(Parent)", p.RegDeleteKeyA(s.key, "Parent"),
+          nt ? ERROR_ACCESS_DENIED : ERROR_SUCCESS);
+  c.Equal("Parent afterwards", OpenStatus(p, s.key, "Parent"),
+          nt ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+  c.Equal("Parent\\Child afterwards", OpenStatus(p, s.key, "Parent\\Child"),
+          nt ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+  if (!nt) return;
+  // Leaf first, then the parent: both go.
+  c.Equal("RegDeleteKeyA(Parent\\Child)", p.RegDeleteKeyA(s.key, "Parent\\Child"), 0);
+  c.Equal("RegDeleteKeyA(Parent), now empty", p.RegDeleteKeyA(s.key, "Parent"), 0);
+  c.Equal("Parent at last", OpenStatus(p, s.key, "Parent"), ERROR_FILE_NOT_FOUND);
+}
+
+// SHDeleteKeyA removes the key and its whole subtree, values included, on
+// every Windows; a sibling survives; a second call finds nothing (2).
+void SHDeleteKeyRemovesTree(Platform& p, Scratch& s, Checker& c) {
+  for (const char* path : {"Tree\\A\\B", "Tree\\C", "Keep"}) {
+    HKEY key = kNullKey;
+    if (!c.Equal(std::string("create ") + path, p.RegCreateKeyA(s.key, path, &key), 0)) return;
+    c.Equal(std::string("value in ") + path, SetString(p, key, "v", path), 0);
+    p.RegCloseKey(key);
+  }
+  c.Equal("SHDeleteKeyA(Tree)", p.SHDeleteKeyA(s.key, "Tree"), ERROR_SUCCESS);
+  c.Equal("Tree afterwards", OpenStatus(p, s.key, "Tree"), ERROR_FILE_NOT_FOUND);
+  c.Equal("Keep afterwards", OpenStatus(p, s.key, "Keep"), ERROR_SUCCESS);
+  c.Equal("SHDeleteKeyA(Tree) again", p.SHDeleteKeyA(s.key, "Tree"), ERROR_FILE_NOT_FOUND);
+}
+
+// Opening or deleting a key that is not there: 2, and RegOpenKeyExA nulls its
+// result [Wine test registry.c: test_reg_open_key, test_reg_delete_key].
+void MissingKeys(Platform& p, Scratch& s, Checker& c) {
+  for (const char* sub : {"Missing", "Missing\\Deeper"}) {
+    std::string row = std::string("RegOpenKeyExA(") + sub + ")";
+    HKEY result{0x1234};
+    c.Equal(row, p.RegOpenKeyExA(s.key, sub, 0, KEY_READ, &result), ERROR_FILE_NOT_FOUND);
+    c.That(row, result == kNullKey, "the result set to null");
+    c.Equal(std::string("RegDeleteKeyA(") + sub + ")", p.RegDeleteKeyA(s.key, sub),
+            ERROR_FILE_NOT_FOUND);
+    c.Equal(std::string("SHDeleteKeyA(") + sub + ")", p.SHDeleteKeyA(s.key, sub),
+            ERROR_FILE_NOT_FOUND);
+  }
+}
+
+// How a subkey may be spelt: a leading backslash is refused (161), trailing
+// backslashes are ignored, and an empty name opens the key itself
+// [Wine test registry.c: test_reg_open_key].
+void SubkeyNameForms(Platform& p, Scratch& s, Checker& c) {
+  HKEY key = kNullKey;
+  if (!c.Equal("create Sub", p.RegCreateKeyA(s.key, "Sub", &key), 0)) return;
+  p.RegCloseKey(key);
+  c.Equal("\\Sub", OpenStatus(p, s.key, "\\Sub"), ERROR_BAD_PATHNAME);
+  c.Equal("Sub\\\\", OpenStatus(p, s.key, "Sub\\\\"), ERROR_SUCCESS);
+  HKEY self = kNullKey;
+  if (c.Equal("\"\"", p.RegOpenKeyExA(s.key, "", 0, KEY_READ, &self), ERROR_SUCCESS)) {
+    c.Equal("\"\" opens the key itself", OpenStatus(p, self, "Sub"), ERROR_SUCCESS);
+    p.RegCloseKey(self);
+  }
+}
+
+// RegCreateKeyA makes every missing key on the way and opens an existing one;
+// names compare without regard to case.
+void CreateKeyMakesThePath(Platform& p, Scratch& s, Checker& c) {
+  HKEY key = kNullKey;
+  if (!c.Equal("RegCreateKeyA(A\\B\\C)", p.RegCreateKeyA(s.key, "A\\B\\C", &key), 0)) return;
+  c.Equal("value in C", SetString(p, key, "ValueName", "one"), 0);
+  p.RegCloseKey(key);
+  for (const char* sub : {"A", "A\\B", "a\\b\\c"}) {
+    c.Equal(std::string("open ") + sub, OpenStatus(p, s.key, sub), ERROR_SUCCESS);
+  }
+  if (!c.Equal("RegCreateKeyA(A\\B\\C) again", p.RegCreateKeyA(s.key, "A\\b\\C", &key), 0)) {
+    return;
+  }
+  // The value written before is there, under any case of its name; writing it
+  // under another case replaces it.
+  Query q = QueryInto(p, key, "VALUENAME", 16);
+  c.Equal("query VALUENAME", q.status, ERROR_SUCCESS);
+  c.Equal("VALUENAME", std::string(reinterpret_cast<const char*>(q.buffer.data())), "one");
+  c.Equal("set valuename", SetString(p, key, "valuename", "two"), 0);
+  q = QueryInto(p, key, "ValueName", 16);
+  c.Equal("ValueName replaced", std::string(reinterpret_cast<const char*>(q.buffer.data())), "two");
+  p.RegCloseKey(key);
+}
+
+// A missing value: 2, the buffer untouched; without a buffer the size is set
+// to 0 [Wine test registry.c: test_query_value_ex].
+void MissingValues(Platform& p, Scratch& s, Checker& c) {
+  for (const char* name : {"Nope", ""}) {
+    std::string row = std::string("value \"") + name + "\"";
+    Query q = QueryInto(p, s.key, name, 8);
+    c.Equal(row + " with a buffer", q.status, ERROR_FILE_NOT_FOUND);
+    c.Equal(row + " with a buffer: buffer", Contents(q), Filled());
+    q = QuerySize(p, s.key, name);
+    c.Equal(row + " size only", q.status, ERROR_FILE_NOT_FOUND);
+    c.Equal(row + " size only: size", q.size, 0);
+  }
+}
+
+struct TooSmallRow {
+  const char* name;
+  DWORD type;
+  std::string_view data;
+  DWORD buffer;  // smaller than the data
+};
+
+// A buffer too small: 234 with the size needed and the type, the buffer not
+// touched at all (NT); the exact size then succeeds and a size-only query
+// reports the size [Wine test registry.c: test_query_value_ex, test_get_value].
+void QueryValueTooSmall(Platform& p, Scratch& s, Checker& c) {
+  using namespace std::string_view_literals;
+  const TooSmallRow rows[] = {
+      {"sz", REG_SZ, "abcdef\0"sv, 4},
+      {"sz one short", REG_SZ, "abcdef\0"sv, 6},
+      {"expand_sz", REG_EXPAND_SZ, "%windir%\0"sv, 1},
+      {"multi_sz", REG_MULTI_SZ, "a\0bc\0\0"sv, 5},
+      {"binary", REG_BINARY, "\x01\x02\x03\x04\x05\x06\x07\x08"sv, 7},
+      {"dword", REG_DWORD, "\x2A\0\0\0"sv, 3},
+  };
+  for (const TooSmallRow& row : rows) {
+    std::vector<BYTE> data = Bytes(row.data);
+    if (!c.Equal(row.name, p.RegSetValueExA(s.key, row.name, 0, row.type, data), 0)) continue;
+    Query q = QueryInto(p, s.key, row.name, row.buffer);
+    c.Equal(std::string(row.name) + ": status", q.status, ERROR_MORE_DATA);
+    c.Equal(std::string(row.name) + ": size needed", q.size, data.size());
+    c.Equal(std::string(row.name) + ": type", q.type, row.type);
+    c.Equal(std::string(row.name) + ": buffer", Contents(q), Filled());
+
+    q = QueryInto(p, s.key, row.name, static_cast<DWORD>(data.size()));
+    c.Equal(std::string(row.name) + ": exact size", q.status, ERROR_SUCCESS);
+    c.Equal(std::string(row.name) + ": exact size: size", q.size, data.size());
+    c.Equal(std::string(row.name) + ": exact size: buffer", Contents(q), Filled(row.data));
+
+    q = QuerySize(p, s.key, row.name);
+    c.Equal(std::string(row.name) + ": size only", q.status, ERROR_SUCCESS);
+    c.Equal(std::string(row.name) + ": size only: size", q.size, data.size());
+  }
+}
+
+// A REG_SZ stored without its NUL (the byte after the count is not a NUL, so
+// NT does not count one in) comes back with its own size; the reader adds a
+// NUL only when the buffer has room [Wine test registry.c:
+// test_string_termination].
+void StringWithoutNul(Platform& p, Scratch& s, Checker& c) {
+  const char source[] = "abcd";
+  if (!c.Equal("set",
+               p.RegSetValueExA(s.key, "s", 0, REG_SZ,
+                                std::span(reinterpret_cast<const BYTE*>(source), 3)),
+               0)) {
+    return;
+  }
+  Query q = QuerySize(p, s.key, "s");
+  c.Equal("size only", q.size, 3);
+  q = QueryInto(p, s.key, "s", 3);
+  c.Equal("buffer of 3", q.status, ERROR_SUCCESS);
+  c.Equal("buffer of 3: size", q.size, 3);
+  c.Equal("buffer of 3: buffer", Contents(q), Filled("abc"));  // no NUL added
+  q = QueryInto(p, s.key, "s", 8);
+  c.Equal("buffer of 8", q.status, ERROR_SUCCESS);
+  c.Equal("buffer of 8: size", q.size, 3);
+  c.Equal("buffer of 8: buffer", Contents(q), Filled(std::string_view("abc", 4)));
+}
+
+// A handle whose key was deleted stays a handle: every call through it answers
+// ERROR_KEY_DELETED, and closing it succeeds [Wine server/registry.c:
+// get_hkey_obj; Wine test registry.c: test_deleted_key].
+void DeletedKeyHandle(Platform& p, Scratch& s, Checker& c) {
+  HKEY victim = kNullKey;
+  if (!c.Equal("create Victim", p.RegCreateKeyA(s.key, "Victim", &victim), 0)) return;
+  c.Equal("value in Victim", SetString(p, victim, "v", "x"), 0);
+  c.Equal("RegDeleteKeyA(Victim)", p.RegDeleteKeyA(s.key, "Victim"), ERROR_SUCCESS);
+  c.Equal("Victim afterwards", OpenStatus(p, s.key, "Victim"), ERROR_FILE_NOT_FOUND);
+
+  c.Equal("RegQueryValueExA", QueryInto(p, victim, "v", 8).status, ERROR_KEY_DELETED);
+  c.Equal("RegSetValueExA", SetString(p, victim, "w", "y"), ERROR_KEY_DELETED);
+  HKEY sub{0x1234};
+  c.Equal("RegCreateKeyA", p.RegCreateKeyA(victim, "Sub", &sub), ERROR_KEY_DELETED);
+  if (sub != kNullKey && sub != HKEY{0x1234}) p.RegCloseKey(sub);
+  c.Equal("RegCloseKey", p.RegCloseKey(victim), ERROR_SUCCESS);
+  c.Equal("Victim at last", OpenStatus(p, s.key, "Victim"), ERROR_FILE_NOT_FOUND);
+}
+
+const Case kCases[] = {
+    {"RegDeleteKeyWithSubkeys", RegDeleteKeyWithSubkeys, true},
+    {"SHDeleteKeyRemovesTree", SHDeleteKeyRemovesTree, true},
+    {"MissingKeys", MissingKeys},
+    {"SubkeyNameForms", SubkeyNameForms},
+    {"CreateKeyMakesThePath", CreateKeyMakesThePath},
+    {"MissingValues", MissingValues},
+    {"QueryValueTooSmall", QueryValueTooSmall},
+    {"StringWithoutNul", StringWithoutNul},
+    {"DeletedKeyHandle", DeletedKeyHandle},
+};
+
+}  // namespace
+
+std::span<const Case> RegistryCases() { return kCases; }
+
+}  // namespace orvane::contract
