@@ -5,6 +5,8 @@ namespace {
 
 constexpr char kSpoolerService[] = "Spooler";
 constexpr win::DWORD kPauseMs = 500;
+// Further start requests while an accepted stop completes: 10 s at most.
+constexpr int kStartRetries = 20;
 
 // Owns one service-manager or service handle; a null handle is not closed.
 class ScopedServiceHandle {
@@ -35,11 +37,22 @@ win::BOOL RestartSpooler(Platform& platform) {
       platform, platform.OpenServiceA(manager.get(), kSpoolerService,
                                       win::SERVICE_START | win::SERVICE_STOP));
   win::SERVICE_STATUS status;
-  platform.ControlService(service.get(), win::SERVICE_CONTROL_STOP, &status);
+  const win::BOOL stopping =
+      platform.ControlService(service.get(), win::SERVICE_CONTROL_STOP, &status);
   static_cast<void>(platform.GetLastError());  // read, and dropped
-  // The stop is asynchronous; it gets this long, and no poll follows.
+  // The stop is asynchronous; it gets this long before the start request.
   platform.Sleep(kPauseMs);
-  const win::BOOL started = platform.StartServiceA(service.get(), 0, nullptr);
+  win::BOOL started = platform.StartServiceA(service.get(), 0, nullptr);
+  // A spooler that accepted the stop but is still stopping refuses the start
+  // with ERROR_SERVICE_ALREADY_RUNNING. Giving up then would leave it stopped
+  // for good, and every printer of the machine with it: ask again, a bounded
+  // number of times, while the stop completes.
+  for (int retry = 0; stopping && !started && retry < kStartRetries &&
+                      platform.GetLastError() == win::ERROR_SERVICE_ALREADY_RUNNING;
+       ++retry) {
+    platform.Sleep(kPauseMs);
+    started = platform.StartServiceA(service.get(), 0, nullptr);
+  }
   platform.Sleep(kPauseMs);
   return started;
 }

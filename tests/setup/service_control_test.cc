@@ -60,6 +60,7 @@ TEST(RestartSpooler, StopsAndStartsWithTwoPausesWhateverTheServiceAnswers) {
     bool started;  // the result is non-zero
     ServiceState after;
     bool stopped;  // the stop took effect: the deleted monitor's DLL is free
+    int pauses = 2;  // of 500 ms each
   };
   const std::int64_t normal = winsim::ServiceManager::kDefaultStopMs;
   const Row rows[] = {
@@ -77,8 +78,13 @@ TEST(RestartSpooler, StopsAndStartsWithTwoPausesWhateverTheServiceAnswers) {
       {"start refused", WindowsVersion::kWinXp,
        {{"StartServiceA", "", 1058, FaultMode::kAlways}}, true, false, normal, false,
        ServiceState::kStopped, true},
-      {"slow stop: the start comes too early", WindowsVersion::kWinXp, {}, true, false,
-       2000, false, ServiceState::kStopPending, false},
+      // A start that comes while the accepted stop is still completing is asked
+      // again every 500 ms, so the spooler is not left stopped.
+      {"slow stop: started once the stop completes", WindowsVersion::kWinXp, {}, true,
+       false, 2000, true, ServiceState::kRunning, true, 5},
+      {"a stop that never completes: 20 more requests, then it gives up",
+       WindowsVersion::kWinXp, {}, true, false, 60000, false, ServiceState::kStopPending,
+       false, 22},
   };
   for (const Row& r : rows) {
     TestMachine machine(r.version);
@@ -93,10 +99,11 @@ TEST(RestartSpooler, StopsAndStartsWithTwoPausesWhateverTheServiceAnswers) {
 
     const win::BOOL result = RestartSpooler(*machine);
     EXPECT_EQ(result != win::FALSE, r.started) << r.row << ": result " << result;
-    const std::vector<std::vector<std::string>> pauses = {{"500"}, {"500"}};
+    const std::vector<std::vector<std::string>> pauses(r.pauses, {"500"});
     EXPECT_EQ(Events(*machine, "sleep"), pauses) << r.row;
-    EXPECT_EQ(machine->journal().size(), 2u) << r.row << "\n" << Joined(machine->journal());
-    EXPECT_EQ(machine->now_ms() - start, 1000) << r.row;
+    EXPECT_EQ(machine->journal().size(), pauses.size())
+        << r.row << "\n" << Joined(machine->journal());
+    EXPECT_EQ(machine->now_ms() - start, 500 * r.pauses) << r.row;
     EXPECT_EQ(machine->services().SpoolerState(machine->now_ms()), r.after) << r.row;
     if (!r.stopped_before) {
       EXPECT_EQ(Loaded(*machine, DeletedDll(*machine)), !r.stopped) << r.row;
