@@ -41,6 +41,19 @@ DRIVER_INFO_6A Widen(const DRIVER_INFO_3A& d) {
   return wide;
 }
 
+// The end of a listing: *needed is the whole size; a buffer too small gets
+// ERROR_INSUFFICIENT_BUFFER with *returned 0, otherwise the entries.
+template <typename Entry>
+DWORD HandOverListing(std::vector<Entry>& found, DWORD size, DWORD bufferSize,
+                      DWORD* needed, DWORD* returned, std::vector<Entry>* entries) {
+  *needed = size;
+  *returned = 0;
+  if (size > bufferSize) return ERROR_INSUFFICIENT_BUFFER;
+  *returned = static_cast<DWORD>(found.size());
+  if (entries) *entries = std::move(found);
+  return 0;
+}
+
 }  // namespace
 
 BOOL Machine::GetPrinterDriverDirectoryA(const char* name, const char* environment,
@@ -107,14 +120,10 @@ BOOL Machine::EnumMonitorsA(const char* name, DWORD level, DWORD bufferSize,
   for (const MonitorInfo1& m : found) {
     size += kMonitorInfo1Size + static_cast<DWORD>(m.pName.size() + 1);
   }
-  *needed = size;
-  *returned = 0;
-  if (size > bufferSize) {
-    last_error_ = ERROR_INSUFFICIENT_BUFFER;
+  if (DWORD error = HandOverListing(found, size, bufferSize, needed, returned, entries)) {
+    last_error_ = error;
     return FALSE;
   }
-  *returned = static_cast<DWORD>(found.size());
-  if (entries) *entries = std::move(found);
   return TRUE;
 }
 
@@ -157,14 +166,10 @@ BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize, DWORD*
                                  p.pDescription.size() + 1);
     }
   }
-  *needed = size;
-  *returned = 0;
-  if (size > bufferSize) {
-    last_error_ = ERROR_INSUFFICIENT_BUFFER;
+  if (DWORD error = HandOverListing(found, size, bufferSize, needed, returned, entries)) {
+    last_error_ = error;
     return FALSE;
   }
-  *returned = static_cast<DWORD>(found.size());
-  if (entries) *entries = std::move(found);
   return TRUE;
 }
 
