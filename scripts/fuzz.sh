@@ -9,7 +9,7 @@ seconds=${1:-10}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc 2>/dev/null || echo 2)"
 status=0
-for target in regedit4 machine_ini profile command_line install_root; do
+for target in regedit4 machine_ini profile command_line install_root companion; do
   work=build/fuzz/corpus/$target
   mkdir -p "$work"
   if (cd "$work" && ../../tests/fuzz/${target}_fuzz -max_total_time="$seconds" \
