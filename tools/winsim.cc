@@ -11,7 +11,14 @@
 //   winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]
 //   winsim reboot DIR
 //   winsim service DIR spooler [start|stop|stop-ms N]
+//   winsim state SOURCE [--setup-dir PATH]
+//   winsim diff BEFORE AFTER [--setup-dir PATH]
 //
+// `state` prints what a machine holds of the installer's concern (the registry
+// keys it touches, the files of the folders it writes into), one item a line;
+// SOURCE is a machine folder, a Wine prefix (--setup-dir: where setup.exe ran,
+// default c:\orvane) or a state saved from this command. `diff` prints what
+// changed from BEFORE to AFTER: "-" and "+" lines of those items.
 // `service` without an action shows the Spooler's state; `stop-ms N` sets how
 // long a stop takes in virtual time (a long one is the slow-stop fault).
 //
@@ -29,6 +36,7 @@
 #include <vector>
 
 #include "main/product_tree.h"
+#include "tools/state/machine_state.h"
 #include "winsim/journal.h"
 #include "winsim/machine_store.h"
 
@@ -49,7 +57,9 @@ constexpr const char* kUsage =
     "  winsim answer DIR yes|no...\n"
     "  winsim fault DIR CALL CODE [once|always|stale] [--match TEXT]\n"
     "  winsim reboot DIR\n"
-    "  winsim service DIR spooler [start|stop|stop-ms N]\n";
+    "  winsim service DIR spooler [start|stop|stop-ms N]\n"
+    "  winsim state SOURCE [--setup-dir PATH]\n"
+    "  winsim diff BEFORE AFTER [--setup-dir PATH]\n";
 
 struct UsageError {
   std::string what;
@@ -111,9 +121,39 @@ int Files(Machine& m, const std::vector<std::string>& args) {
   return 0;
 }
 
+// `state` and `diff`: read machines without taking their lock (the files are
+// saved atomically), so a Wine prefix and a saved state read alike.
+int StateOrDiff(const std::string& command, std::vector<std::string> args) {
+  std::string setup_dir = "c:\\orvane";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--setup-dir") {
+      if (i + 1 >= args.size()) throw UsageError{"--setup-dir takes PATH"};
+      setup_dir = args[i + 1];
+      args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+      break;
+    }
+  }
+  try {
+    if (command == "state") {
+      if (args.size() != 1) throw UsageError{"state takes SOURCE"};
+      std::cout << tools::FormatState(tools::ReadMachineState(args[0], setup_dir));
+    } else {
+      if (args.size() != 2) throw UsageError{"diff takes BEFORE and AFTER"};
+      std::cout << tools::DiffStates(tools::ReadMachineState(args[0], setup_dir),
+                                     tools::ReadMachineState(args[1], setup_dir));
+    }
+  } catch (const tools::StateError& e) {
+    throw HostError(e.what());
+  }
+  return 0;
+}
+
 int Run(const std::vector<std::string>& argv) {
   if (argv.size() < 2) throw UsageError{""};
   const std::string& command = argv[0];
+  if (command == "state" || command == "diff") {
+    return StateOrDiff(command, std::vector<std::string>(argv.begin() + 1, argv.end()));
+  }
   const std::string& dir = argv[1];
   std::vector<std::string> args(argv.begin() + 2, argv.end());
   if (command == "create") return Create(dir, args);

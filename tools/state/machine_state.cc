@@ -1,0 +1,374 @@
+#include "tools/state/machine_state.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "tools/state/wine_registry.h"
+#include "winsim/registry.h"
+#include "winsim/versions.h"
+
+namespace orvane::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using winsim::Registry;
+
+// The registry the installer touches: whole subtrees, and single values.
+constexpr const char* kWatchedKeys[] = {
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping"
+    "\\orvane.ini",
+    "HKEY_LOCAL_MACHINE\\Software\\Orvane",
+};
+struct WatchedValue {
+  const char* key;
+  const char* name;
+};
+constexpr WatchedValue kWatchedValues[] = {
+    {"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+     "Path"},
+};
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw StateError(path.string() + ": cannot be read");
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::uint64_t Fnv1a(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) {
+    hash ^= c;
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+std::string Hex64(std::uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// Printable ASCII as it is, a backslash doubled, anything else as \xNN.
+std::string Escape(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c >= 0x20 && c < 0x7f) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string RenderValue(const winsim::RegValue& value) {
+  static const char* const kTypes[] = {"REG_NONE",  "REG_SZ",    "REG_EXPAND_SZ",
+                                       "REG_BINARY", "REG_DWORD", "REG_DWORD_BIG_ENDIAN",
+                                       "REG_LINK",  "REG_MULTI_SZ"};
+  std::string type = value.type < 8 ? kTypes[value.type] : "type(" + std::to_string(value.type) + ")";
+  std::string_view bytes(reinterpret_cast<const char*>(value.data.data()), value.data.size());
+  if (value.type == win::REG_DWORD && bytes.size() == 4) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08x",
+                  value.data[0] | value.data[1] << 8 | value.data[2] << 16 |
+                      static_cast<unsigned>(value.data[3]) << 24);
+    return type + " " + text;
+  }
+  if (value.type == win::REG_SZ || value.type == win::REG_EXPAND_SZ ||
+      value.type == win::REG_MULTI_SZ || bytes.size() <= 32) {
+    return type + " " + Escape(bytes);
+  }
+  return type + " " + std::to_string(bytes.size()) + " bytes fnv1a64 " + Hex64(Fnv1a(bytes));
+}
+
+// "HKEY_LOCAL_MACHINE\A\B" as "HKLM\a\b".
+std::string KeyIdentity(const std::string& path) {
+  constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
+  return "HKLM" + Lower(std::string_view(path).substr(kRoot.size()));
+}
+
+void AddKeyTree(const Registry& registry, const std::string& path, MachineState& state) {
+  if (!registry.KeyExists(path)) return;
+  std::string identity = KeyIdentity(path);
+  state["key " + identity] = "";
+  for (const winsim::RegValue& value : registry.Values(path)) {
+    state["value " + identity + " \"" + Lower(value.name) + "\""] = RenderValue(value);
+  }
+  for (const std::string& sub : registry.SubkeyNames(path)) {
+    AddKeyTree(registry, path + "\\" + sub, state);
+  }
+}
+
+void AddRegistry(const Registry& registry, MachineState& state) {
+  for (const char* key : kWatchedKeys) AddKeyTree(registry, key, state);
+  for (const WatchedValue& watched : kWatchedValues) {
+    if (auto value = registry.GetValue(watched.key, watched.name)) {
+      state["value " + KeyIdentity(watched.key) + " \"" + Lower(watched.name) + "\""] =
+          RenderValue(*value);
+    }
+  }
+}
+
+// A folder of the running Windows, by the name items carry for it.
+struct Role {
+  std::string name;     // "%SYSTEM%"
+  std::string windows;  // "C:\WINDOWS\SYSTEM"
+  fs::path host;        // found on the host; empty when the folder is missing
+};
+
+// The host path of a "C:\..." path below drive_c, each name matched without
+// regard to case; empty when some part is missing.
+fs::path HostPath(const fs::path& driveC, std::string_view windowsPath) {
+  if (windowsPath.size() < 2 || Lower(windowsPath.substr(0, 2)) != "c:") return {};
+  fs::path at = driveC;
+  std::string rest(windowsPath.substr(2));
+  std::stringstream parts(rest);
+  std::string part;
+  while (std::getline(parts, part, '\\')) {
+    if (part.empty()) continue;
+    std::error_code error;
+    fs::path found;
+    for (const fs::directory_entry& entry : fs::directory_iterator(at, error)) {
+      if (Lower(entry.path().filename().string()) == Lower(part)) {
+        found = entry.path();
+        break;
+      }
+    }
+    if (error || found.empty()) return {};
+    at = found;
+  }
+  return at;
+}
+
+std::string LogTextOf(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  static const std::regex kStamp("^[0-1][0-9]-[0-3][0-9]-[0-9][0-9]: [0-2][0-9]:[0-5][0-9]");
+  std::smatch stamp;
+  if (std::regex_search(line, stamp, kStamp)) return line.substr(stamp.length(0));
+  return "UNSTAMPED " + line;
+}
+
+void AddFile(const fs::path& host, const std::string& identity, MachineState& state) {
+  std::string bytes = ReadFile(host);
+  if (Lower(host.filename().string()) == "setup.log") {
+    std::stringstream lines(bytes);
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+      state["log " + identity + ":" + std::to_string(number)] = Escape(LogTextOf(line));
+    }
+    return;
+  }
+  state["file " + identity] =
+      std::to_string(bytes.size()) + " bytes fnv1a64 " + Hex64(Fnv1a(bytes));
+}
+
+// Every file below the roles' folders, each named by the innermost role
+// folder that holds it.
+void AddFiles(std::vector<Role> roles, MachineState& state) {
+  roles.erase(std::remove_if(roles.begin(), roles.end(),
+                             [](const Role& r) { return r.host.empty(); }),
+              roles.end());
+  auto owner = [&](const fs::path& file) -> const Role* {
+    const Role* best = nullptr;
+    for (const Role& role : roles) {
+      std::string root = role.host.string() + "/";
+      if (file.string().rfind(root, 0) == 0 &&
+          (!best || role.host.string().size() > best->host.string().size())) {
+        best = &role;
+      }
+    }
+    return best;
+  };
+  for (const Role& role : roles) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(role.host, error), end;
+    for (; !error && it != end; it.increment(error)) {
+      const fs::directory_entry& entry = *it;
+      if (entry.is_symlink()) {
+        if (entry.is_directory()) it.disable_recursion_pending();
+        continue;
+      }
+      if (!entry.is_regular_file()) continue;
+      if (owner(entry.path()) != &role) continue;
+      std::string relative = fs::relative(entry.path(), role.host).generic_string();
+      std::replace(relative.begin(), relative.end(), '/', '\\');
+      AddFile(entry.path(), role.name + "\\" + Lower(relative), state);
+    }
+    if (error) throw StateError(role.host.string() + ": " + error.message());
+  }
+}
+
+std::string Ini(const std::string& text, const std::string& name) {
+  std::stringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(name + "=", 0) == 0) return line.substr(name.size() + 1);
+  }
+  return "";
+}
+
+std::string FolderOf(const std::string& windowsPath) {
+  std::size_t slash = windowsPath.rfind('\\');
+  return slash == std::string::npos ? windowsPath : windowsPath.substr(0, slash);
+}
+
+// The product folder below the installation root the registry names, when
+// that is not the setup folder itself.
+std::optional<std::string> RootFolder(const Registry& registry, const std::string& setupDir) {
+  std::string root = "c:\\";
+  if (auto value = registry.GetValue("HKEY_LOCAL_MACHINE\\Software\\Orvane", "Path")) {
+    root.assign(value->data.begin(),
+                std::find(value->data.begin(), value->data.end(), win::BYTE{0}));
+  }
+  std::string folder = root + "orvane";
+  if (Lower(folder) == Lower(setupDir)) return std::nullopt;
+  return folder;
+}
+
+MachineState ReadWinsimMachine(const fs::path& dir) {
+  std::string ini = ReadFile(dir / "machine.ini");
+  auto version = winsim::ParseVersion(Ini(ini, "windows"));
+  if (!version) throw StateError((dir / "machine.ini").string() + ": no known windows=");
+  const winsim::VersionProfile& profile = winsim::Profile(*version);
+  Registry registry;
+  try {
+    registry.ImportRegedit4(ReadFile(dir / "system.reg"));
+  } catch (const winsim::RegFileError& e) {
+    throw StateError((dir / "system.reg").string() + ":" + std::to_string(e.line()) + ": " +
+                     e.what());
+  }
+  MachineState state;
+  AddRegistry(registry, state);
+  std::string setup = FolderOf(Ini(ini, "module"));
+  fs::path driveC = dir / "drive_c";
+  std::vector<Role> roles = {{"%SETUP%", setup, HostPath(driveC, setup)},
+                             {"%SYSTEM%", profile.system_dir, HostPath(driveC, profile.system_dir)}};
+  // 95/98/ME keep the driver files in the system folder itself: one name.
+  if (Lower(profile.driver_dir) != Lower(profile.system_dir)) {
+    roles.push_back({"%DRIVERS%", profile.driver_dir, HostPath(driveC, profile.driver_dir)});
+  }
+  if (auto root = RootFolder(registry, setup)) {
+    roles.push_back({"%ROOT%", *root, HostPath(driveC, *root)});
+  }
+  AddFiles(roles, state);
+  return state;
+}
+
+MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
+  Registry registry;
+  try {
+    ReadWineRegistry(ReadFile(dir / "system.reg"), "HKEY_LOCAL_MACHINE", registry);
+  } catch (const std::runtime_error& e) {
+    throw StateError((dir / "system.reg").string() + ": " + e.what());
+  }
+  // The Windows version the prefix pretends to be, from user.reg.
+  std::string user;
+  if (fs::exists(dir / "user.reg")) user = ReadFile(dir / "user.reg");
+  static const std::regex kVersion("\\[Software\\\\\\\\Wine\\][^\\[]*\"Version\"=\"([a-z0-9]+)\"");
+  std::smatch found;
+  std::string mode = std::regex_search(user, found, kVersion) ? found[1].str() : "";
+  bool win9x = mode == "win95" || mode == "win98" || mode == "winme";
+  const std::string system = "C:\\windows\\system32";
+  // Wine's spooler keeps each environment's drivers in its own folder below
+  // spool\drivers, also for "Windows 4.0" (win40).
+  const std::string drivers = system + (win9x ? "\\spool\\drivers\\win40" : "\\spool\\drivers\\w32x86");
+  fs::path driveC = dir / "drive_c";
+  MachineState state;
+  AddRegistry(registry, state);
+  std::vector<Role> roles = {{"%SETUP%", setupDir, HostPath(driveC, setupDir)},
+                             {"%SYSTEM%", system, HostPath(driveC, system)},
+                             {"%DRIVERS%", drivers, HostPath(driveC, drivers)}};
+  if (auto root = RootFolder(registry, setupDir)) {
+    roles.push_back({"%ROOT%", *root, HostPath(driveC, *root)});
+  }
+  AddFiles(roles, state);
+  return state;
+}
+
+}  // namespace
+
+MachineState ReadMachineState(const std::string& path, const std::string& setupDir) {
+  fs::path dir(path);
+  std::error_code error;
+  if (fs::is_regular_file(dir, error)) return ParseState(ReadFile(dir));
+  if (fs::exists(dir / "machine.ini", error)) return ReadWinsimMachine(dir);
+  if (fs::exists(dir / "system.reg", error)) {
+    std::string head = ReadFile(dir / "system.reg").substr(0, 13);
+    if (head == "WINE REGISTRY") return ReadWinePrefix(dir, setupDir);
+  }
+  throw StateError(path + ": neither a machine folder, a Wine prefix nor a saved state");
+}
+
+std::string FormatState(const MachineState& state) {
+  std::string text;
+  for (const auto& [identity, rendering] : state) {
+    text += identity + "\t" + rendering + "\n";
+  }
+  return text;
+}
+
+MachineState ParseState(const std::string& text) {
+  MachineState state;
+  std::stringstream lines(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (line.empty()) continue;
+    std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+      throw StateError("line " + std::to_string(number) + " of the saved state has no tab");
+    }
+    state[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return state;
+}
+
+std::string DiffStates(const MachineState& before, const MachineState& after) {
+  std::string text;
+  auto b = before.begin(), a = after.begin();
+  while (b != before.end() || a != after.end()) {
+    if (a == after.end() || (b != before.end() && b->first < a->first)) {
+      text += "-\t" + b->first + "\t" + b->second + "\n";
+      ++b;
+    } else if (b == before.end() || a->first < b->first) {
+      text += "+\t" + a->first + "\t" + a->second + "\n";
+      ++a;
+    } else {
+      if (a->second != b->second) {
+        text += "-\t" + b->first + "\t" + b->second + "\n";
+        text += "+\t" + a->first + "\t" + a->second + "\n";
+      }
+      ++a;
+      ++b;
+    }
+  }
+  return text;
+}
+
+}  // namespace orvane::tools
