@@ -36,10 +36,17 @@ win::BOOL RestartSpooler(Platform& platform) {
   ScopedServiceHandle service(
       platform, platform.OpenServiceA(manager.get(), kSpoolerService,
                                       win::SERVICE_START | win::SERVICE_STOP));
-  win::SERVICE_STATUS status;
-  const win::BOOL stopping =
+  win::SERVICE_STATUS status;  // all zero: a call that fails early leaves it so
+  const win::BOOL accepted =
       platform.ControlService(service.get(), win::SERVICE_CONTROL_STOP, &status);
   static_cast<void>(platform.GetLastError());  // read, and dropped
+  // A stop asked for earlier may still be under way (a restart before this
+  // one gave up on it): the manager then refuses this one with
+  // ERROR_SERVICE_CANNOT_ACCEPT_CTRL and reports STOP_PENDING in the record,
+  // which it fills on that refusal too (MS: ControlService). That stop ends
+  // with the spooler stopped just the same, so it is waited for alike.
+  const bool stopping =
+      accepted != win::FALSE || status.dwCurrentState == win::SERVICE_STOP_PENDING;
   // The stop is asynchronous; it gets this long before the start request.
   platform.Sleep(kPauseMs);
   win::BOOL started = platform.StartServiceA(service.get(), 0, nullptr);

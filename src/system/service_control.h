@@ -1,6 +1,9 @@
 // Restarts the print spooler service ("Spooler"): a stop request, a pause of
 // 500 ms, a start request, another pause of 500 ms. The service's state is
-// never polled; the start request is made whatever state the stop reached.
+// never polled. Only when the start is refused because the service is still
+// stopping (from this stop request or from an earlier one still under way) is
+// it asked again, every 500 ms and at most 20 times, so that a slow stop does
+// not leave the spooler, and every printer of the machine, stopped.
 #pragma once
 
 #include "platform/platform.h"
