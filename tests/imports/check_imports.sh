@@ -2,15 +2,21 @@
 # check_imports.sh SETUP_EXE ALLOWLIST OBJDUMP
 #
 # Reads the import table of the shipped 32-bit setup.exe with OBJDUMP (the
-# i686 MinGW objdump) and checks it against ALLOWLIST (setup_exe_imports.txt):
+# i686 MinGW objdump) and checks it against ALLOWLIST (setup_exe_imports.txt).
+# Windows' loader refuses to start a program that imports a function its DLLs
+# do not export, so every import must exist on the oldest Windows the product
+# names: Windows 95 (with Internet Explorer 4.0) and Windows NT 4.0.
 #   - every imported DLL!function is listed (DLL names compare without regard
-#     to case, as Windows' loader compares them; function names exactly);
-#   - every listed minimum supported client is Windows XP or older, or the
-#     msvcrt.dll marker "system C run-time" with its reason;
+#     to case, as the loader compares them; function names exactly);
+#   - every row names, for each family, a release no newer than Windows 95
+#     (+ IE 4.0) and Windows NT 4.0 (+ IE 4.0), and cites sources that the
+#     allowlist defines;
 #   - the file is a 32-bit Windows GUI program whose subsystem version
 #     (MajorSubsystemVersion.MinorSubsystemVersion in the PE header) is at most
-#     5.1: Windows XP's loader refuses a program that asks for a newer one.
-# Listed functions that the program does not import are reported, not failed.
+#     4.0: it is the lowest version of Windows the program asks for, and
+#     Windows 95 and NT 4.0 are version 4.0.
+# Listed functions that the program does not import, and sources no row
+# cites, are reported, not failed.
 # Exit: 0 passed, 1 failed, 77 skipped (no setup.exe or no objdump: the MinGW
 # build has not run on this machine).
 set -uo pipefail
@@ -37,35 +43,45 @@ fi
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# Minimums at or below Windows XP, as Microsoft's pages write them.
-old_enough() {
+# The releases a row may name, and the later ones it is refused for.
+oldest_9x() { case $1 in "Windows 95" | "Windows 95 + IE 4.0") return 0 ;; esac; return 1; }
+oldest_nt() {
   case $1 in
-    "Windows 95" | "Windows 98" | "Windows NT 3.1" | "Windows NT 4.0" | \
-      "Windows 2000 Professional" | "Windows XP") return 0 ;;
+    "Windows NT 3.1" | "Windows NT 3.5" | "Windows NT 3.51" | "Windows NT 4.0" | \
+      "Windows NT 4.0 + IE 4.0") return 0 ;;
   esac
   return 1
 }
-newer_than_xp() {
+later_windows() {
   case $1 in
-    "Windows Vista"* | "Windows 7"* | "Windows 8"* | "Windows 10"* | "Windows 11"* | \
-      "Windows XP with SP"* | "Windows Server"*) return 0 ;;
+    "Windows 95 OSR"* | "Windows 98"* | "Windows ME"* | "Windows Me"* | "Windows NT 4.0 SP"* | \
+      "Windows 2000"* | "Windows XP"* | "Windows Server"* | "Windows Vista"* | "Windows 7"* | \
+      "Windows 8"* | "Windows 10"* | "Windows 11"*) return 0 ;;
   esac
   return 1
 }
 
 trim() { local s=$1; s=${s#"${s%%[![:space:]]*}"}; printf '%s' "${s%"${s##*[![:space:]]}"}"; }
 
-# --- The allowlist: "DLL!function | minimum | note".
-declare -A allowed=()
+# --- The allowlist: "source KEY = what and where" lines, then rows
+#     "DLL!function | Windows 95 family | Windows NT family | KEY [locator], ... [; note]".
+declare -A sources=() cited=() allowed=()
+while IFS= read -r line; do
+  if [[ $line =~ ^source[[:space:]]+([A-Za-z0-9_-]+)[[:space:]]*=[[:space:]]*[^[:space:]] ]]; then
+    sources[${BASH_REMATCH[1]}]=1
+  fi
+done <"$allowlist"
+
 line_no=0
 while IFS= read -r line || [ -n "$line" ]; do
   line_no=$((line_no + 1))
-  case $line in "" | "#"*) continue ;; esac
-  IFS='|' read -r name minimum note extra <<<"$line"
-  name=$(trim "$name") minimum=$(trim "$minimum") note=$(trim "${note:-}")
+  case $line in "" | "#"* | "source "*) continue ;; esac
+  IFS='|' read -r name win9x nt cites extra <<<"$line"
+  name=$(trim "$name") win9x=$(trim "${win9x:-}") nt=$(trim "${nt:-}")
+  cites=$(trim "${cites%%;*}")
   where="$allowlist:$line_no"
-  if [ -n "${extra:-}" ] || [ -z "$note" ] || [[ $name != *!* ]]; then
-    fail "$where: not of the form 'DLL!function | minimum | note': $line"
+  if [ -n "${extra:-}" ] || [ -z "$cites" ] || [ -z "$nt" ] || [[ $name != *!* ]]; then
+    fail "$where: not of the form 'DLL!function | Windows 95 family | Windows NT family | sources': $line"
     continue
   fi
   dll=${name%%!*} function=${name#*!}
@@ -74,14 +90,22 @@ while IFS= read -r line || [ -n "$line" ]; do
     fail "$where: $name is listed twice"
   fi
   allowed[$key]=$name
-  if [ "$minimum" = "system C run-time" ]; then
-    [ "${dll,,}" = "msvcrt.dll" ] ||
-      fail "$where: only msvcrt.dll exports are the system C run-time, not $name"
-  elif newer_than_xp "$minimum"; then
-    fail "$where: $name needs $minimum, newer than Windows XP"
-  elif ! old_enough "$minimum"; then
-    fail "$where: $name: unknown minimum '$minimum'"
+  if oldest_9x "$win9x"; then :
+  elif later_windows "$win9x"; then fail "$where: $name needs $win9x, newer than Windows 95"
+  else fail "$where: $name: unknown Windows 95 family release '$win9x'"
   fi
+  if oldest_nt "$nt"; then :
+  elif later_windows "$nt"; then fail "$where: $name needs $nt, newer than Windows NT 4.0"
+  else fail "$where: $name: unknown Windows NT family release '$nt'"
+  fi
+  IFS=',' read -ra items <<<"$cites"
+  for item in "${items[@]}"; do
+    read -r source _ <<<"$item"
+    if [ -z "${sources[$source]:-}" ]; then
+      fail "$where: $name cites '$source', which no 'source $source = ...' line defines"
+    fi
+    cited[$source]=1
+  done
 done <"$allowlist"
 
 # --- The program's import table and header.
@@ -98,10 +122,10 @@ major=$(awk '$1 == "MajorSubsystemVersion" {print $2}' <<<"$dump")
 minor=$(awk '$1 == "MinorSubsystemVersion" {print $2}' <<<"$dump")
 if [ -z "$major" ] || [ -z "$minor" ]; then
   fail "no subsystem version in the PE header of $exe"
-elif [ "$major" -gt 5 ] || { [ "$major" -eq 5 ] && [ "$minor" -gt 1 ]; }; then
-  fail "$exe asks for subsystem version $major.$minor; Windows XP is 5.1"
+elif [ "$major" -gt 4 ] || { [ "$major" -eq 4 ] && [ "$minor" -gt 0 ]; }; then
+  fail "$exe asks for subsystem version $major.$minor; Windows 95 and NT 4.0 are 4.0"
 else
-  echo "ok: subsystem version $major.$minor (Windows XP is 5.1)"
+  echo "ok: subsystem version $major.$minor (Windows 95 and NT 4.0 are 4.0)"
 fi
 
 # Import blocks: "\tDLL Name: X", a header line, then one "\t<vma>\t<hint> <name>"
@@ -130,9 +154,12 @@ echo "ok: $count imports read"
 for key in "${!allowed[@]}"; do
   [ -n "${imported[$key]:-}" ] || echo "note: ${allowed[$key]} is allowed but not imported"
 done | sort
+for source in "${!sources[@]}"; do
+  [ -n "${cited[$source]:-}" ] || echo "note: source $source is cited by no row"
+done | sort
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failure(s)"
   exit 1
 fi
-echo "passed: every import of $exe is allowed, and none needs more than Windows XP"
+echo "passed: every import of $exe is allowed, and Windows 95 (+ IE 4.0) and NT 4.0 have each"

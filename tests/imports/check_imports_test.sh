@@ -37,11 +37,12 @@ list() {
 }
 
 good_list=(
-  "KERNEL32.dll!Sleep | Windows XP | learn.microsoft.com/x"
-  "USER32.dll!MessageBoxA | Windows 2000 Professional | learn.microsoft.com/y"
-  "msvcrt.dll!memcpy | system C run-time | needed by libstdc++"
+  "source k95 = a Windows 95 export list"
+  "source knt = an NT export list"
+  "KERNEL32.dll!Sleep | Windows 95 | Windows NT 3.51 | k95 679, knt 0523"
+  "USER32.dll!MessageBoxA | Windows 95 | Windows NT 3.1 | k95"
+  "msvcrt.dll!memcpy | Windows 95 + IE 4.0 | Windows NT 4.0 | knt; needed by libstdc++"
 )
-
 failures=0
 # row NAME EXPECTED_CODE EXPECTED_TEXT: runs the check on $work/dump and $work/list.
 row() {
@@ -65,36 +66,39 @@ row "every import listed" 0 "passed"
 dump pei-i386 4 0 kernel32.dll!Sleep user32.dll!MessageBoxA MSVCRT.DLL!memcpy >"$work/dump"
 row "DLL names compare without regard to case" 0 "passed"
 
-dump pei-i386 4 0 KERNEL32.dll!Sleep KERNEL32.dll!GetTickCount64 >"$work/dump"
-row "an unlisted import fails" 1 "KERNEL32.dll!GetTickCount64 is imported but not in the allowlist"
+dump pei-i386 4 0 KERNEL32.dll!Sleep KERNEL32.dll!GetFileAttributesExA >"$work/dump"
+row "an unlisted import fails" 1 "KERNEL32.dll!GetFileAttributesExA is imported but not in the allowlist"
 
 dump pei-i386 4 0 KERNEL32.dll!sleep >"$work/dump"
 row "function names compare exactly" 1 "KERNEL32.dll!sleep is imported but not in the allowlist"
 
 dump pei-i386 4 0 KERNEL32.dll!Sleep >"$work/dump"
-list "${good_list[@]}" "KERNEL32.dll!GetTickCount64 | Windows Vista | learn.microsoft.com/z" >"$work/list"
-row "a minimum newer than XP fails" 1 "needs Windows Vista, newer than Windows XP"
+list "${good_list[@]}" "KERNEL32.dll!GetFileAttributesExA | Windows 98 | Windows NT 4.0 | k95 874" >"$work/list"
+row "a function Windows 95 lacks fails" 1 "needs Windows 98, newer than Windows 95"
 
-list "${good_list[@]}" "KERNEL32.dll!Beep | see remarks | learn.microsoft.com/z" >"$work/list"
-row "an unknown minimum fails" 1 "unknown minimum 'see remarks'"
+list "${good_list[@]}" "KERNEL32.dll!GetTickCount64 | Windows 95 | Windows Vista | knt" >"$work/list"
+row "a function NT 4.0 lacks fails" 1 "needs Windows Vista, newer than Windows NT 4.0"
 
-list "${good_list[@]}" "KERNEL32.dll!lstrlenA | system C run-time | needed by nobody" >"$work/list"
-row "only msvcrt.dll is the C run-time" 1 "only msvcrt.dll exports are the system C run-time"
+list "${good_list[@]}" "KERNEL32.dll!Beep | see remarks | Windows NT 3.1 | knt" >"$work/list"
+row "an unknown release fails" 1 "unknown Windows 95 family release 'see remarks'"
 
-list "${good_list[@]}" "KERNEL32.dll!Sleep | Windows XP | again" >"$work/list"
+list "${good_list[@]}" "KERNEL32.dll!Beep | Windows 95 | Windows NT 3.1 | k95, msdn" >"$work/list"
+row "an undefined source fails" 1 "cites 'msdn', which no 'source msdn = ...' line defines"
+
+list "${good_list[@]}" "KERNEL32.dll!Sleep | Windows 95 | Windows NT 3.1 | knt" >"$work/list"
 row "a name listed twice fails" 1 "KERNEL32.dll!Sleep is listed twice"
 
-list "KERNEL32.dll!Sleep | Windows XP" >"$work/list"
-row "a row without its note fails" 1 "not of the form"
+list "${good_list[@]}" "KERNEL32.dll!Beep | Windows 95 | Windows NT 3.1" >"$work/list"
+row "a row without its sources fails" 1 "not of the form"
 
 list "${good_list[@]}" >"$work/list"
-dump pei-i386 6 0 KERNEL32.dll!Sleep >"$work/dump"
-row "subsystem version 6.0 fails" 1 "asks for subsystem version 6.0"
+dump pei-i386 5 0 KERNEL32.dll!Sleep >"$work/dump"
+row "subsystem version 5.0 fails" 1 "asks for subsystem version 5.0"
 
-dump pei-i386 5 1 KERNEL32.dll!Sleep >"$work/dump"
-row "subsystem version 5.1 passes" 0 "subsystem version 5.1"
+dump pei-i386 4 0 KERNEL32.dll!Sleep >"$work/dump"
+row "subsystem version 4.0 passes" 0 "subsystem version 4.0"
 
-dump pei-x86-64 5 2 KERNEL32.dll!Sleep >"$work/dump"
+dump pei-x86-64 4 0 KERNEL32.dll!Sleep >"$work/dump"
 row "a 64-bit program fails" 1 "is not a 32-bit Windows program"
 
 dump pei-i386 4 0 >"$work/dump"

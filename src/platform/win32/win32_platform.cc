@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 // Last: see windows_api.h.
 #include "platform/win32/windows_api.h"
@@ -15,7 +16,6 @@ namespace {
 static_assert(sizeof(win::OSVERSIONINFOEXA) == sizeof(OSVERSIONINFOEXA));
 static_assert(sizeof(win::SYSTEMTIME) == sizeof(SYSTEMTIME));
 static_assert(sizeof(win::SERVICE_STATUS) == sizeof(SERVICE_STATUS));
-static_assert(sizeof(win::WIN32_FILE_ATTRIBUTE_DATA) == sizeof(WIN32_FILE_ATTRIBUTE_DATA));
 static_assert(sizeof(win::DWORD) == sizeof(DWORD) && sizeof(win::LONG) == sizeof(LONG));
 
 // Predefined keys are 32-bit values that Windows sign-extends to pointer width.
@@ -44,6 +44,10 @@ win::SC_HANDLE FromService(::SC_HANDLE h) {
 ::HWND ToWindow(win::HWND h) { return reinterpret_cast<::HWND>(static_cast<std::uintptr_t>(h)); }
 
 LPSTR Text(const char* text) { return const_cast<LPSTR>(text); }
+
+win::FILETIME FromFileTime(const ::FILETIME& time) {
+  return win::FILETIME{time.dwLowDateTime, time.dwHighDateTime};
+}
 
 }  // namespace
 
@@ -491,9 +495,45 @@ win::DWORD Win32Platform::GetFileAttributesA(const char* fileName) {
   return ::GetFileAttributesA(fileName);
 }
 
+// Windows 95's kernel32 has no GetFileAttributesExA (Windows 98 and NT 4.0
+// added it), and a program that imports it does not start there. The record is
+// put together from calls every 32-bit Windows has:
+// - GetFileAttributesA resolves the path as GetFileAttributesExA does, so it
+//   decides whether the call fails and with which last-error value (2 for a
+//   missing file, 3 for a missing folder, ...);
+// - FindFirstFileA reads the times and the size from the directory entry,
+//   without opening the file: a file held open without sharing (a loaded DLL)
+//   is described too.
+// A name with wildcards would let FindFirstFileA describe another file, so it
+// is refused with 123 (ERROR_INVALID_NAME). A folder without a directory entry
+// of its own (a drive's root, a path ending in a backslash) is reported with
+// zero times. On success the last-error value is left as it was.
 win::BOOL Win32Platform::GetFileAttributesExA(const char* fileName,
                                               win::WIN32_FILE_ATTRIBUTE_DATA* data) {
-  return ::GetFileAttributesExA(fileName, GetFileExInfoStandard, data);
+  const DWORD previousError = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesA(fileName);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FALSE;
+  if (std::string_view(fileName).find_first_of("*?") != std::string_view::npos) {
+    ::SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
+  win::WIN32_FILE_ATTRIBUTE_DATA record;
+  record.dwFileAttributes = attributes;
+  WIN32_FIND_DATAA entry;
+  ::HANDLE search = ::FindFirstFileA(fileName, &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    ::FindClose(search);
+    record.ftCreationTime = FromFileTime(entry.ftCreationTime);
+    record.ftLastAccessTime = FromFileTime(entry.ftLastAccessTime);
+    record.ftLastWriteTime = FromFileTime(entry.ftLastWriteTime);
+    record.nFileSizeHigh = entry.nFileSizeHigh;
+    record.nFileSizeLow = entry.nFileSizeLow;
+  } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return FALSE;  // gone since, or its folder cannot be listed: FindFirstFileA's error
+  }
+  *data = record;
+  ::SetLastError(previousError);
+  return TRUE;
 }
 
 // --- Heap.

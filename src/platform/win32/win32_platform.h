@@ -2,12 +2,14 @@
 // arguments converted between the interface's types and Windows' own. No logic
 // of its own; the decisions are above the interface.
 //
-// Two conversions need a word:
+// Three calls need a word:
 // - STARTUPINFOA is passed with Windows' own size for this build (68 bytes on
 //   32-bit Windows, larger on 64-bit), whatever cb the caller filled in.
 // - SendMessageA to HWND_BROADCAST is sent with SendMessageTimeoutA, aborting
 //   on a hung window and waiting at most 5 seconds for each window, so that one
 //   window that does not answer cannot hold up the installation.
+// - GetFileAttributesExA is put together from GetFileAttributesA and
+//   FindFirstFileA, because Windows 95 does not have it (see the .cc).
 #pragma once
 
 #include "platform/platform.h"
