@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # contract.exe (the contract suite over the real Win32 API) under Wine, in a
 # fresh prefix: a copy of the pristine Windows XP (64-bit) prefix that the
-# wine.prefix test makes, or, when there is none, one made here the same way
+# wine.prefix64 test makes, or, when there is none, one made here the same way
 # (tests/wine/lib/session.sh). Every Wine call runs under a time limit; the
 # prefix's wineserver is stopped and the prefix removed at the end.
 #
 #   run_under_wine.sh --exe FILE --work DIR [--template DIR]
 #
 # --work is where the Wine tests keep their prefixes (build/dev/wine); this
-# script works in DIR/contract and takes DIR/template unless told otherwise.
+# script works in DIR/contract and takes DIR/template64 unless told otherwise.
 # Exit: 0 every case passed, 1 a case failed (or the run did not finish),
 # 77 skipped (Wine or contract.exe missing). ORVANE_WINE_KEEP=1 keeps the prefix.
 set -uo pipefail
@@ -31,7 +31,7 @@ if [ -z "$exe" ] || [ -z "$work" ]; then
   echo "usage: run_under_wine.sh --exe FILE --work DIR [--template DIR]" >&2
   exit 2
 fi
-template=${template:-$work/template}
+template=${template:-$work/template64}
 dir=$work/contract
 prefix=$dir/prefix
 CONTRACT_TIMEOUT=${ORVANE_CONTRACT_TIMEOUT:-120}  # seconds for contract.exe

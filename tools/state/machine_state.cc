@@ -281,8 +281,9 @@ MachineState ReadWinsimMachine(const fs::path& dir) {
 
 MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
   Registry registry;
+  std::string system_reg = ReadFile(dir / "system.reg");
   try {
-    ReadWineRegistry(ReadFile(dir / "system.reg"), "HKEY_LOCAL_MACHINE", registry);
+    ReadWineRegistry(system_reg, "HKEY_LOCAL_MACHINE", registry);
   } catch (const std::runtime_error& e) {
     throw StateError((dir / "system.reg").string() + ": " + e.what());
   }
@@ -295,8 +296,11 @@ MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
   bool win9x = mode == "win95" || mode == "win98" || mode == "winme";
   const std::string system = "C:\\windows\\system32";
   // Wine's spooler keeps each environment's drivers in its own folder below
-  // spool\drivers, also for "Windows 4.0" (win40).
-  const std::string drivers = system + (win9x ? "\\spool\\drivers\\win40" : "\\spool\\drivers\\w32x86");
+  // spool\drivers: w32x86, x64 for a 64-bit prefix, and win40 for "Windows
+  // 4.0" in the 95/98/ME modes.
+  bool win64 = system_reg.find("\n#arch=win64") != std::string::npos;
+  const std::string drivers =
+      system + "\\spool\\drivers\\" + (win9x ? "win40" : win64 ? "x64" : "w32x86");
   fs::path driveC = dir / "drive_c";
   MachineState state;
   AddRegistry(registry, state);

@@ -6,13 +6,32 @@
 # in its own folder with its own copy of the pristine prefix and its own Xvfb
 # display; both are stopped when the scenario ends, whatever happened.
 
-WINE=${ORVANE_WINE:-wine}
-WINESERVER=${ORVANE_WINESERVER:-wineserver}
 # No Mono or Gecko prompt, no desktop menu entries written into $HOME, no debug
-# noise; WINEARCH because this host runs 64-bit programs only.
+# noise.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEDEBUG=${ORVANE_WINEDEBUG:--all}
-export WINEARCH=win64
+
+# use_wine 32|64: the Wine loader and prefix kind for the shipped 32-bit build
+# (a win32 prefix, Wine's i386 loader) or the 64-bit one (a win64 prefix).
+# Debian's "wine" command runs the i386 loader whenever wine32 is installed,
+# so the 64-bit loader is named by its path there.
+use_wine() {
+  ARCH=$1
+  if [ "$ARCH" = 32 ]; then
+    export WINEARCH=win32
+    WINE=${ORVANE_WINE32:-$(command -v /usr/lib/wine/wine || command -v wine)}
+  else
+    export WINEARCH=win64
+    WINE=${ORVANE_WINE64:-$(command -v /usr/lib/wine/wine64 || command -v wine64 || command -v wine)}
+  fi
+  WINESERVER=${ORVANE_WINESERVER:-wineserver}
+}
+use_wine 64
+
+# Whether this machine executes 32-bit x86 programs (scripts/can_run_i386.sh).
+can_run_i386() {
+  bash "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/can_run_i386.sh"
+}
 
 SETUP_TIMEOUT=${ORVANE_WINE_SETUP_TIMEOUT:-120}  # seconds for one run of setup.exe
 
@@ -41,22 +60,29 @@ stop_wine() {
   return 0
 }
 
-# Makes the pristine Windows XP (64-bit) prefix that every scenario copies.
+# Makes the pristine prefix of the current kind (use_wine) that every scenario
+# copies: Windows XP, as Wine models it for that kind.
 make_template() {
-  local template=$1 log=$2
+  local template=$1 log=$2 version=winxp
+  [ "$ARCH" = 32 ] || version=winxp64
   rm -rf "$template"
   mkdir -p "$(dirname "$template")"
   {
     wine_in "$template" 240 wineboot --init &&
-      # Windows XP as Wine models it for 64-bit prefixes: version 5.2.
-      wine_in "$template" 60 reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp64 /f &&
+      set_windows_version "$template" "$version" &&
       # A crash must end the program, not wait for someone to close a dialog.
       wine_in "$template" 60 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
         /t REG_DWORD /d 0 /f
   } >"$log" 2>&1
   local status=$?
   stop_wine "$template"
-  [ $status -eq 0 ] && grep -q '"Version"="winxp64"' "$template/user.reg"
+  [ $status -eq 0 ] && grep -q "\"Version\"=\"$version\"" "$template/user.reg"
+}
+
+# set_windows_version PREFIX NAME: the Windows Wine pretends to be (winxp,
+# win2k, nt40, winme, win98, win95; winxp64 in a 64-bit prefix).
+set_windows_version() {
+  wine_in "$1" 60 reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$2" /f
 }
 
 # Copies the pristine prefix to PREFIX.
@@ -139,6 +165,7 @@ run_setup() {
   (
     cd "$prefix/drive_c/orvane" &&
       WINEPREFIX=$prefix WINEDEBUG="$WINEDEBUG,trace+msgbox" \
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES${SETUP_OVERRIDES:+;$SETUP_OVERRIDES}" \
         exec timeout -k 5 "$SETUP_TIMEOUT" "$WINE" 'c:\orvane\setup.exe' "$@"
   ) >"$base.out" 2>"$base.err" &
   local pid=$! boxes=0 seen=" " window key note
