@@ -50,9 +50,9 @@ listed() {
 wine_boxes() {
   sed -n 's/^.*:trace:msgbox:MSGBOX_OnInit L"\(.*\)"$/\1/p' "$1" | sed 's/\\"/"/g'
 }
-# journal_field KIND N: the Nth field (1 is the kind) of the journal's KIND lines.
-journal_field() {
-  awk -F'\t' -v kind="$1" -v n="$2" '$1 == kind { print $n }'
+# journal_text KIND: the text (the last field) of the journal's KIND lines.
+journal_text() {
+  awk -F'\t' -v kind="$1" '$1 == kind { print $NF }'
 }
 text_lines() {
   [ -f "$1" ] || return 0
@@ -131,8 +131,8 @@ sim_run() {
     >"$dir/$label.sim.out" 2>"$dir/$label.sim.err" </dev/null
   SIM_CODE=$?
   "$winsim" journal "$machine" | tail -n "+$((events + 1))" >"$dir/$label.sim.journal"
-  journal_field msgbox 5 <"$dir/$label.sim.journal" >"$dir/$label.sim.boxtexts"
-  journal_field process 6 <"$dir/$label.sim.journal" >"$dir/$label.sim.started"
+  journal_text msgbox <"$dir/$label.sim.journal" >"$dir/$label.sim.boxtexts"
+  journal_text process <"$dir/$label.sim.journal" >"$dir/$label.sim.started"
   "$winsim" diff "$dir/$label.sim.before" "$machine" >"$dir/$label.sim.changes"
 }
 
