@@ -16,6 +16,8 @@ constexpr char kUninstallQuestion[] = "Are your sure you want to uninstall orvan
 // Starts `commandLine` hidden: the first token names the program (searched for
 // as Windows searches when no application name is given). The result is not
 // examined: a command line that names no program fails silently.
+// The user names this command line: it keeps Windows' search order and setup's
+// current folder, unlike the programs setup starts for itself (StartRundll32).
 void RunHidden(Platform& platform, const std::string& commandLine) {
   const char* environment = platform.GetEnvironmentStrings();
   win::STARTUPINFOA startup;  // every field zero but the three below

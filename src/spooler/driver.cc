@@ -1,7 +1,6 @@
 #include "spooler/driver.h"
 
 #include <string>
-#include <vector>
 
 #include "app/setup_log.h"
 #include "install/context.h"
@@ -12,6 +11,7 @@
 #include "platform/framework.h"
 #include "platform/scoped_key.h"
 #include "system/driver_failure.h"
+#include "system/rundll32_launch.h"
 #include "system/settings_file.h"
 
 namespace orvane {
@@ -42,23 +42,6 @@ void CopyToDriverDir(Platform& platform, const InstallContext& context,
                      const char* file) {
   CopyFileChecked(platform, context.setup_dir + "\\res\\drivedir\\" + file,
                   context.driver_dir + "\\" + file);
-}
-
-// Starts a shell command line as the prerequisite check does; its result.
-bool Launch(Platform& platform, const std::string& commandLine, const char* environment) {
-  win::STARTUPINFOA startup;  // every other field zero
-  startup.cb = win::kStartupInfoSize;
-  startup.dwFlags = 0;
-  startup.wShowWindow = win::SW_SHOWNORMAL;
-  // CreateProcessA may write into its command line: it gets a copy of its own.
-  std::vector<char> writable(commandLine.begin(), commandLine.end());
-  writable.push_back('\0');
-  win::PROCESS_INFORMATION process;
-  // The program does not wait for the started processes; their handles go
-  // with the process, which ends right after this step.
-  return platform.CreateProcessA(nullptr, writable.data(), nullptr, nullptr, win::FALSE,
-                                 win::CREATE_NEW_PROCESS_GROUP, environment, nullptr,
-                                 &startup, &process) != win::FALSE;
 }
 
 // The paths that records B and C point to; they live until the last call
@@ -151,12 +134,12 @@ bool CheckPostScriptDriver(Platform& platform, InstallContext& context) {
 
   AfxMessageBox(platform, kPostScriptMessage, win::MB_OK, 0);
   const char* environment = platform.GetEnvironmentStrings();
-  Launch(platform,
-         "rundll32.exe url.dll,FileProtocolHandler " + context.install_root +
-             "orvane\\res\\drivedir\\download.htm",
-         environment);
+  StartRundll32(platform,
+                "rundll32.exe url.dll,FileProtocolHandler " + context.install_root +
+                    "orvane\\res\\drivedir\\download.htm",
+                environment);
   platform.Sleep(5000);
-  if (!Launch(platform, kAddPrinterWizard, environment)) {
+  if (!StartRundll32(platform, kAddPrinterWizard, environment)) {
     WriteSetupLog(platform, "Failed to launch Add Printer dialog\r\n");
   }
   return false;

@@ -18,10 +18,10 @@ void CopyDriverFiles(Platform& platform, InstallContext& context);
 // Windows 95/98/ME path only (true elsewhere, without a call): true when
 // driver_dir + "\Pscript.drv" exists. Otherwise shows the prerequisite
 // message, starts the download page and, 5000 ms later, the Add Printer
-// wizard (CREATE_NEW_PROCESS_GROUP, the program's own environment, a
-// STARTUPINFO of 68 bytes with wShowWindow 1 and nothing else set), logs
-// "Failed to launch Add Printer dialog\r\n" when the wizard does not start,
-// and returns false: the installation ends.
+// wizard (both with Windows' own rundll32.exe, StartRundll32, and the
+// program's own environment), logs "Failed to launch Add Printer dialog\r\n"
+// when the wizard does not start (its folder unknown included), and returns
+// false: the installation ends.
 bool CheckPostScriptDriver(Platform& platform, InstallContext& context);
 
 // Adds the driver: record A (level 3, "Windows 4.0") on the Windows 95/98/ME

@@ -7,13 +7,13 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/install_root.h"
 #include "install/product.h"
 #include "platform/file.h"
 #include "platform/heap_block.h"
 #include "platform/framework.h"
+#include "system/rundll32_launch.h"
 #include "system/settings_file.h"
 #include "system/uninstall_entry.h"
 
@@ -122,10 +122,6 @@ void CompleteSetup(Platform& platform, InstallContext& context) {
   platform.WriteStandardOutput("Completing printer setup...\n\n");
 
   const char* environment = platform.GetEnvironmentStrings();
-  win::STARTUPINFOA startup;  // every other field zero or null
-  startup.cb = win::kStartupInfoSize;
-  startup.dwFlags = 0;
-  startup.wShowWindow = win::SW_SHOWNORMAL;  // no flag asks for it: no effect
 
   std::string commandLine = kPageLauncher + context.install_root + kReadme;
   if (context.rpc_unavailable) {
@@ -146,13 +142,8 @@ void CompleteSetup(Platform& platform, InstallContext& context) {
   // "Quiet" suppresses the page for this run only: it is reset whatever it was.
   const std::string quiet = ReadSetting(platform, context.install_root, "Quiet", "0", 80);
   if (ParseInt(quiet) == 0) {
-    std::vector<char> writable(commandLine.begin(), commandLine.end());
-    writable.push_back('\0');
-    win::PROCESS_INFORMATION process;
-    // Not waited for; the browser outlives the installer.
-    platform.CreateProcessA(nullptr, writable.data(), nullptr, nullptr, win::FALSE,
-                            win::CREATE_NEW_PROCESS_GROUP, environment, nullptr, &startup,
-                            &process);
+    // Not waited for, not examined; the browser outlives the installer.
+    StartRundll32(platform, commandLine, environment);
   }
   WriteSetting(platform, context.install_root, "Quiet", "0");
 

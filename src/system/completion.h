@@ -9,7 +9,8 @@ namespace orvane {
 // With rpc_unavailable: the RPC message box, rpcblocked.tmp moved to
 // rpcblocked.html (a failure ignored) and that page as the closing page, no
 // Add/Remove Programs entry. Otherwise the entry and the readme. The page is
-// started (not waited for, its result not examined) when "Quiet" reads as 0;
+// started with Windows' own rundll32.exe (StartRundll32; not waited for, its
+// result not examined) when "Quiet" reads as 0;
 // "Quiet" is then written as "0" whatever it was. Logs nothing.
 void CompleteSetup(Platform& platform, InstallContext& context);
 

@@ -82,6 +82,12 @@ class Machine final : public Platform {
   win::DWORD GetLastError() override;
   void SetLastError(win::DWORD code) override;
 
+  // Journals "process", then: 1 or 0 (started), the creation flags, the
+  // STARTUPINFOA in short ("none" when null), "env=" own, other or null,
+  // "app=" and "dir=" the application name and current folder as given (null
+  // when null), "ran=" the program file that started (none), and last the
+  // command line. A null application name searches as Windows does
+  // (FindProgram); a given one names exactly the file that starts.
   win::BOOL CreateProcessA(const char* applicationName, char* commandLine,
                            win::SECURITY_ATTRIBUTES* processAttributes,
                            win::SECURITY_ATTRIBUTES* threadAttributes,

@@ -189,7 +189,7 @@ BOOL Machine::CreateProcessA(const char* applicationName, char* commandLine,
                              SECURITY_ATTRIBUTES* /*processAttributes*/,
                              SECURITY_ATTRIBUTES* /*threadAttributes*/,
                              BOOL /*inheritHandles*/, DWORD creationFlags,
-                             const char* environment, const char* /*currentDirectory*/,
+                             const char* environment, const char* currentDirectory,
                              const STARTUPINFOA* startupInfo,
                              PROCESS_INFORMATION* processInfo) {
   std::string line = commandLine ? commandLine : "";
@@ -216,6 +216,8 @@ BOOL Machine::CreateProcessA(const char* applicationName, char* commandLine,
   std::string resolved;
   bool found = false;
   if (applicationName) {
+    // Exactly the file named (a relative name from the current folder): no
+    // search, and no ".exe" added.
     found = files_.Exists(applicationName) && !files_.IsDirectory(applicationName);
     if (found) resolved = files_.Canonical(applicationName);
     if (!found) last_error_ = ERROR_FILE_NOT_FOUND;
@@ -226,9 +228,18 @@ BOOL Machine::CreateProcessA(const char* applicationName, char* commandLine,
   } else {
     last_error_ = ERROR_FILE_NOT_FOUND;
   }
+  // A current folder given for the child must be an existing folder (Wine's
+  // process tests: ERROR_DIRECTORY).
+  if (found && currentDirectory && !files_.IsDirectory(currentDirectory)) {
+    found = false;
+    last_error_ = ERROR_DIRECTORY;
+  }
   if (found && Fails("CreateProcessA", line)) found = false;
 
-  Journal("process", {found ? "1" : "0", flags, startup, env, line});
+  Journal("process", {found ? "1" : "0", flags, startup, env,
+                      std::string("app=") + (applicationName ? applicationName : "null"),
+                      std::string("dir=") + (currentDirectory ? currentDirectory : "null"),
+                      "ran=" + (found ? resolved : std::string("none")), line});
   if (!found) return FALSE;
   if (processInfo) {
     processInfo->dwProcessId = next_process_id_;

@@ -39,9 +39,10 @@ constexpr char kRpcMessage[] =
     "Setup has determined that you need to manually configure ORVANE due to the settings "
     "of your Remote Procedure Call service. Instructions will follow.";
 
-std::vector<std::string> PageLaunch(const std::string& page) {
-  return {"1", "0x200", "cb=68 flags=0x0 show=1 zero=yes", "env=own",
-          "rundll32.exe url.dll,FileProtocolHandler " + page};
+// The page opened with this Windows' own rundll32.exe.
+std::vector<std::string> PageLaunch(WindowsVersion version, const std::string& page) {
+  return setup_test::Rundll32Event(winsim::Profile(version).rundll32,
+                                   "rundll32.exe url.dll,FileProtocolHandler " + page);
 }
 
 std::vector<std::string> Box(const std::string& text) {
@@ -88,6 +89,7 @@ TEST(Completion, QuietSuppressesThePageOfOneRunAndIsResetToZero) {
     WindowsVersion version;
     const char* quiet;  // null: no settings file
     bool opens;
+    bool noFolder = false;  // the Windows folder cannot be had
   };
   const Row rows[] = {
       {WindowsVersion::kWin98, nullptr, true},
@@ -100,15 +102,19 @@ TEST(Completion, QuietSuppressesThePageOfOneRunAndIsResetToZero) {
       {WindowsVersion::kWin98, "1 and more", false},
       // Beyond 32 bits: still not 0 (a wrapping conversion would make it 0).
       {WindowsVersion::kNt4, "4294967296", false},
+      // No folder for rundll32.exe: no page, and no other rundll32.exe instead.
+      {WindowsVersion::kWin98, nullptr, false, true},
   };
   for (const Row& r : rows) {
     const std::string row = std::string(winsim::Profile(r.version).name) + " Quiet=" +
                             (r.quiet ? r.quiet : "<absent>");
     Scenario s(r.version);
     if (r.quiet) SetQuiet(*s, r.quiet);
+    if (r.noFolder) s->faults().Add({"GetWindowsDirectoryA", "", 8, FaultMode::kAlways});
     EXPECT_EQ(s.Run(), 0) << row;
     EXPECT_EQ(Events(*s, "process"),
-              r.opens ? EventList{PageLaunch("c:\\orvane\\readme.html")} : EventList{})
+              r.opens ? EventList{PageLaunch(r.version, "c:\\orvane\\readme.html")}
+                      : EventList{})
         << row;
     EXPECT_EQ(Quiet(*s), "0") << row;
     EXPECT_EQ(s.Value(kEntryKey, "DisplayName")->data, SzBytes("Orvane")) << row;
@@ -148,7 +154,7 @@ TEST(Completion, RpcUnavailableWarnsMovesTheHelpPageAndWritesNoEntry) {
     EventList expected = {Tagged("msgbox", Box(kRpcMessage))};
     if (!r.quiet) {
       expected.push_back(
-          Tagged("process", PageLaunch("c:\\orvane\\res\\drivedir\\rpcblocked.html")));
+          Tagged("process", PageLaunch(r.version, "c:\\orvane\\res\\drivedir\\rpcblocked.html")));
     }
     EXPECT_EQ(UserEvents(*s), expected) << r.row;
     EXPECT_EQ(FileText(*s, kMarker), r.tmpAfter) << r.row;
@@ -207,7 +213,8 @@ TEST(Completion, CompanionCheckRunsAfterThePageAndWithQuietSet) {
     EXPECT_EQ(s.Run(), 0) << quiet;
     EventList expected;
     if (quiet[0] == '0') {
-      expected.push_back(Tagged("process", PageLaunch("c:\\orvane\\readme.html")));
+      expected.push_back(
+          Tagged("process", PageLaunch(WindowsVersion::kWinXp, "c:\\orvane\\readme.html")));
     }
     expected.push_back(Tagged("msgbox", Box(CompanionMessage())));
     EXPECT_EQ(UserEvents(*s), expected) << quiet;

@@ -99,27 +99,35 @@ TEST(Dispatch, AnyOtherCommandLineStartsHiddenVerbatim) {
   struct Row {
     const char* row;
     const char* arguments;
-    const char* started;  // "1" when the program exists, else "0"
+    const char* ran;  // the program file that starts
   };
   const Row rows[] = {
-      {"capitalised", "Uninstall", "0"},
-      {"upper case", "UNINSTALL", "0"},
-      {"leading slash", "/uninstall", "0"},
-      {"trailing blank", "uninstall ", "0"},
-      {"word with an argument", "uninstall now", "0"},
+      {"capitalised", "Uninstall", "none"},
+      {"upper case", "UNINSTALL", "none"},
+      {"leading slash", "/uninstall", "none"},
+      {"trailing blank", "uninstall ", "none"},
+      {"word with an argument", "uninstall now", "none"},
       {"program with arguments", "\"C:\\Program Files\\Tool\\tool.exe\" /x \"a b\"  ",
-       "1"},
-      {"program on the search path", "notepad readme.txt", "1"},
+       "C:\\Program Files\\Tool\\tool.exe"},
+      {"program on the search path", "notepad readme.txt",
+       "C:\\WINDOWS\\system32\\notepad.exe"},
+      // The user's command line keeps Windows' search: setup's folder first.
+      {"bare name, setup's folder first", "rundll32.exe x", "C:\\orvane\\rundll32.exe"},
   };
   for (const Row& r : rows) {
     TestMachine machine;
     machine->files().WriteAll("C:\\Program Files\\Tool\\tool.exe", "MZ");
-    machine->files().WriteAll("C:\\WINDOWS\\system32\\notepad.exe", "MZ");
+    for (const char* program : {"C:\\WINDOWS\\system32\\notepad.exe",
+                                "C:\\orvane\\rundll32.exe", "C:\\Downloads\\rundll32.exe"}) {
+      machine->files().WriteAll(program, "MZ");
+    }
+    machine->files().SetCurrentDirectory("C:\\Downloads");
     EXPECT_EQ(RunSetup(*machine, std::string("\"C:\\orvane\\setup.exe\" ") + r.arguments),
               0)
         << r.row;
     const std::vector<std::vector<std::string>> expected = {
-        {r.started, "0x200", "cb=68 flags=0x1 show=0 zero=yes", "env=own", r.arguments}};
+        {std::string(r.ran) == "none" ? "0" : "1", "0x200", "cb=68 flags=0x1 show=0 zero=yes",
+         "env=own", "app=null", "dir=null", std::string("ran=") + r.ran, r.arguments}};
     EXPECT_EQ(Events(*machine, "process"), expected) << r.row;
     EXPECT_EQ(machine->journal().size(), 1u) << r.row << "\n"
                                              << Joined(machine->journal());

@@ -72,6 +72,16 @@ inline std::vector<std::vector<std::string>> Events(const winsim::Machine& machi
   return events;
 }
 
+// A "process" event's fields (after the kind): `commandLine` started with the
+// rundll32.exe at `program`, named by path, from that program's folder.
+inline std::vector<std::string> Rundll32Event(const std::string& program,
+                                              const std::string& commandLine,
+                                              bool started = true) {
+  return {started ? "1" : "0", "0x200", "cb=68 flags=0x0 show=1 zero=yes", "env=own",
+          "app=" + program, "dir=" + program.substr(0, program.rfind('\\')),
+          "ran=" + (started ? program : "none"), commandLine};
+}
+
 // The bytes of a file on the simulated disk as text; "<missing>" when absent.
 inline std::string FileText(const winsim::Machine& machine, std::string_view path) {
   auto bytes = machine.files().ReadAll(path);

@@ -12,6 +12,7 @@ namespace orvane {
 namespace {
 
 using setup_test::Joined;
+using setup_test::Rundll32Event;
 using setup_test::Scenario;
 using setup_test::SzBytes;
 using winsim::FaultMode;
@@ -99,31 +100,49 @@ TEST(CheckPostScriptDriver, MissingOn98ShowsTheWayAndEndsTheInstall) {
       "Laserwriter II NT printer driver (you don't need the actual printer). Once this "
       "is complete, please re-install Orvane. Step-by-step dialogs and a help file will "
       "appear to assist you. We apologize for the inconvenience.";
-  const std::string startup = "\t0x200\tcb=68 flags=0x0 show=1 zero=yes\tenv=own\t";
   const std::string download =
-      "rundll32.exe url.dll,FileProtocolHandler "
-      "c:\\\\orvane\\\\res\\\\drivedir\\\\download.htm";
+      "rundll32.exe url.dll,FileProtocolHandler c:\\orvane\\res\\drivedir\\download.htm";
   const std::string wizard = "rundll32.exe shell32.dll,SHHelpShortcuts_RunDLL AddPrinter";
-  for (bool wizardStarts : {true, false}) {
+  const std::string rundll32 = "C:\\WINDOWS\\rundll32.exe";
+  struct Row {
+    const char* row;
+    const char* fault;  // the call that fails; null: none
+    const char* match;
+    bool launched;  // both starts are tried, with Windows' own rundll32.exe
+    bool wizardStarts;
+  };
+  const Row rows[] = {
+      {"both start", nullptr, "", true, true},
+      {"the wizard fails", "CreateProcessA", "AddPrinter", true, false},
+      // No folder for rundll32.exe: neither starts, and no other copy instead.
+      {"no Windows folder", "GetWindowsDirectoryA", "", false, false},
+  };
+  for (const Row& r : rows) {
     Scenario machine(WindowsVersion::kWin98, {"c:\\orvane", false});
-    if (!wizardStarts)
-      machine->faults().Add({"CreateProcessA", "AddPrinter", 2, FaultMode::kOnce});
+    machine->files().WriteAll("C:\\orvane\\rundll32.exe", "planted");
+    machine->files().WriteAll("C:\\Downloads\\rundll32.exe", "planted");
+    machine->files().SetCurrentDirectory("C:\\Downloads");
+    if (r.fault) machine->faults().Add({r.fault, r.match, 2, FaultMode::kAlways});
     machine.Run();
-    EXPECT_EQ(Joined(machine->journal()),
-              Joined({"sleep\t1000", "msgbox\tsetup\t0\t1\t" + message,
-                      "process\t1" + startup + download, "sleep\t5000",
-                      std::string("process\t") + (wizardStarts ? "1" : "0") + startup +
-                          wizard}))
-        << wizardStarts;
+    std::vector<std::string> journal = {"sleep\t1000", "msgbox\tsetup\t0\t1\t" + message};
+    if (r.launched) {
+      journal.push_back(winsim::JournalLine("process", Rundll32Event(rundll32, download)));
+    }
+    journal.push_back("sleep\t5000");
+    if (r.launched) {
+      journal.push_back(
+          winsim::JournalLine("process", Rundll32Event(rundll32, wizard, r.wizardStarts)));
+    }
+    EXPECT_EQ(Joined(machine->journal()), Joined(journal)) << r.row;
     std::vector<std::string> log = {
         "07-04-03: 09:05is_winnt = FALSE", "07-04-03: 09:05is_win4 = TRUE",
         "07-04-03: 09:05Printer Driver Directory: C:\\WINDOWS\\SYSTEM"};
-    if (!wizardStarts) {
+    if (!r.wizardStarts) {
       log.push_back("07-04-03: 09:05Failed to launch Add Printer dialog");
       log.push_back("");
     }
-    EXPECT_EQ(Joined(machine.LogLines()), Joined(log)) << wizardStarts;
-    EXPECT_EQ(machine->standard_output(), "") << wizardStarts;
+    EXPECT_EQ(Joined(machine.LogLines()), Joined(log)) << r.row;
+    EXPECT_EQ(machine->standard_output(), "") << r.row;
     // Monitor and port stay; no driver, no printer.
     EXPECT_TRUE(
         machine.Value("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\ORVANE "

@@ -92,7 +92,7 @@ TEST_F(Programs, ArgumentsBecomeAWindowsCommandLine) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0][0], "process");
   EXPECT_EQ(events[0][1], "1");
-  EXPECT_EQ(events[0][5], "rundll32.exe \"url.dll,FileProtocolHandler c:\\a b.html\"");
+  EXPECT_EQ(events[0].back(), "rundll32.exe \"url.dll,FileProtocolHandler c:\\a b.html\"");
 }
 
 TEST_F(Programs, DefaultMachineIsMadeOnFirstUse) {

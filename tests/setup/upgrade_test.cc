@@ -92,6 +92,8 @@ const Journal kXpInstallEvents = {
     {"sleep", "3000"},
     {"sleep", "1000"},
     {"process", "1", "0x200", "cb=68 flags=0x0 show=1 zero=yes", "env=own",
+     "app=C:\\WINDOWS\\system32\\rundll32.exe", "dir=C:\\WINDOWS\\system32",
+     "ran=C:\\WINDOWS\\system32\\rundll32.exe",
      "rundll32.exe url.dll,FileProtocolHandler c:\\orvane\\readme.html"}};
 
 // The silent removal: two spooler restarts, then the entry is deleted.

@@ -123,6 +123,7 @@ struct Family {
   bool win9x;
   const char* driverDir;
   const char* windowsDir;
+  const char* rundll32Dir;  // where this Windows keeps its own rundll32.exe
 };
 
 // The changes a clean installation makes, written out from what each step
@@ -198,15 +199,20 @@ std::vector<std::string> ExpectedChanges(const Family& f, bool version3) {
 
 TEST(WholeInstall, NothingWrongOnEachFamily) {
   const Family families[] = {
-      {WindowsVersion::kWin98, true, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS"},
-      {WindowsVersion::kNt4, false, "C:\\WINNT\\system32\\spool\\drivers\\w32x86", "C:\\WINNT"},
+      {WindowsVersion::kWin98, true, "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS", "C:\\WINDOWS"},
+      {WindowsVersion::kNt4, false, "C:\\WINNT\\system32\\spool\\drivers\\w32x86", "C:\\WINNT",
+       "C:\\WINNT\\system32"},
       {WindowsVersion::kWinXp, false, "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86",
-       "C:\\WINDOWS"},
+       "C:\\WINDOWS", "C:\\WINDOWS\\system32"},
   };
   for (const Family& f : families) {
     const char* row = winsim::Profile(f.version).name;
     const bool version3 = f.version == WindowsVersion::kWinXp;
     Scenario s(f.version);
+    // Copies planted in setup's folder and in the current one never run.
+    s->files().WriteAll("C:\\orvane\\rundll32.exe", "planted");
+    s->files().WriteAll("C:\\Downloads\\rundll32.exe", "planted");
+    s->files().SetCurrentDirectory("C:\\Downloads");
     const std::set<std::string> before = Snapshot(s->registry());
     EXPECT_EQ(s.Run(), 0) << row;
 
@@ -231,9 +237,11 @@ TEST(WholeInstall, NothingWrongOnEachFamily) {
     }
     journal.push_back("sleep | 1000");  // after it
     if (f.win9x) journal.push_back("sleep | 1000");  // after the driver folder line
+    const std::string rundll32 = std::string(f.rundll32Dir) + "\\rundll32.exe";
     journal.push_back(
-        "process | 1 | 0x200 | cb=68 flags=0x0 show=1 zero=yes | env=own | "
-        "rundll32.exe url.dll,FileProtocolHandler c:\\orvane\\readme.html");
+        "process | 1 | 0x200 | cb=68 flags=0x0 show=1 zero=yes | env=own | app=" + rundll32 +
+        " | dir=" + f.rundll32Dir + " | ran=" + rundll32 +
+        " | rundll32.exe url.dll,FileProtocolHandler c:\\orvane\\readme.html");
     EXPECT_EQ(Joined(JournalEvents(*s)), Joined(journal)) << row;
 
     EXPECT_EQ(Joined(Changes(before, Snapshot(s->registry()))),
@@ -326,9 +334,9 @@ TEST(WholeInstall, InstallationRootApartFromTheSetupFolder) {
         << r.row;
     // The pages, the settings and the log belong to the root.
     EXPECT_EQ(setup_test::Events(*s, "process"),
-              (std::vector<std::vector<std::string>>{
-                  {"1", "0x200", "cb=68 flags=0x0 show=1 zero=yes", "env=own",
-                   "rundll32.exe url.dll,FileProtocolHandler " + root + "\\readme.html"}}))
+              (std::vector<std::vector<std::string>>{setup_test::Rundll32Event(
+                  winsim::Profile(r.version).rundll32,
+                  "rundll32.exe url.dll,FileProtocolHandler " + root + "\\readme.html")}))
         << r.row;
     EXPECT_EQ(setup_test::Events(*s, "msgbox").size(), 1u) << r.row;
     EXPECT_EQ(FileText(*s, root + "\\res\\orvane.ini").find("Quiet=0") != std::string::npos,

@@ -120,6 +120,8 @@ struct ProcessRow {
   const char* command_line;
   bool started;
   DWORD error;  // when not started
+  const char* application = nullptr;
+  const char* directory = nullptr;
 };
 
 TEST(CreateProcess, FindsTheProgramByWindowsSearchOrder) {
@@ -136,6 +138,11 @@ TEST(CreateProcess, FindsTheProgramByWindowsSearchOrder) {
       {"PATH is not searched for a tool elsewhere", "tool.exe", false, ERROR_FILE_NOT_FOUND},
       {"missing", "nosuch.exe", false, ERROR_FILE_NOT_FOUND},
       {"leading slash", "/uninstall", false, ERROR_FILE_NOT_FOUND},
+      // A named program is that file alone: no search.
+      {"named, missing", "rundll32.exe x", false, ERROR_FILE_NOT_FOUND,
+       "C:\\WINDOWS\\rundll32.exe"},
+      {"current folder missing", "rundll32.exe x", false, ERROR_DIRECTORY,
+       "C:\\WINDOWS\\system32\\rundll32.exe", "C:\\WINDOWS\\nosuch"},
   };
   for (const ProcessRow& row : rows) {
     std::string line = row.command_line;
@@ -143,16 +150,16 @@ TEST(CreateProcess, FindsTheProgramByWindowsSearchOrder) {
     si.cb = kStartupInfoSize;
     PROCESS_INFORMATION pi;
     m->SetLastError(kPoison);
-    BOOL ok = m->CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+    BOOL ok = m->CreateProcessA(row.application, line.data(), nullptr, nullptr, FALSE,
                                 CREATE_NEW_PROCESS_GROUP, m->GetEnvironmentStrings(),
-                                nullptr, &si, &pi);
+                                row.directory, &si, &pi);
     EXPECT_EQ(ok != FALSE, row.started) << row.name;
     EXPECT_EQ(m->GetLastError(), row.started ? kPoison : row.error) << row.name;
     auto last = m.Events("process").back();
     EXPECT_EQ(last[1], row.started ? "1" : "0") << row.name;
     EXPECT_EQ(last[2], "0x200") << row.name;
     EXPECT_EQ(last[4], "env=own") << row.name;
-    EXPECT_EQ(last[5], row.command_line) << row.name;
+    EXPECT_EQ(last.back(), row.command_line) << row.name;
   }
 
   // With the tool's folder on PATH it is found.
