@@ -9,7 +9,8 @@
 #
 # options: --bits 32|64 (the build: 32 is the shipped setup.exe),
 # --work DIR (prefixes, logs), --setup-exe FILE, --fixtures DIR (the test
-# monitor, the rundll32.exe recorder and, for 32 bits, the test winspool.drv),
+# monitor, the rundll32.exe recorder, spooler_list.exe and, for 32 bits, the
+# test winspool.drv),
 # --winsim FILE and --setup FILE (the simulator's tool and the Linux setup).
 # Exit: 0 passed, 1 failed, 77 skipped (Wine, Xvfb, xdotool, the build, the
 # fixtures or a machine that executes 32-bit programs missing).
@@ -68,7 +69,7 @@ need_machine() {
 need_inputs() {
   [ -f "$setup_exe" ] || skip "no $setup_exe (cmake --preset mingw-x86 or mingw-x64, then build)"
   local file
-  for file in test_monitor.dll rundll32.exe; do
+  for file in test_monitor.dll rundll32.exe spooler_list.exe; do
     [ -f "$fixtures/$file" ] || skip "no Wine fixture $fixtures/$file (it needs MinGW-w64)"
   done
   if [ "$bits" = 32 ] && [ ! -f "$fixtures/winspool.drv" ]; then

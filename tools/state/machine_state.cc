@@ -250,6 +250,41 @@ std::optional<std::string> RootFolder(const Registry& registry, const std::strin
   return folder;
 }
 
+// What the simulated spooler reports of its printers, the drivers of its
+// environment and its monitors (its state is the registry, where Windows
+// keeps it), in the form a Wine prefix's spooler_list.exe prints.
+void AddSpoolerView(const Registry& registry, const winsim::VersionProfile& profile,
+                    MachineState& state) {
+  const std::string print = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print";
+  auto text = [&](const std::string& key, const char* name) {
+    auto value = registry.GetValue(key, name);
+    if (!value) return std::string();
+    return std::string(value->data.begin(),
+                       std::find(value->data.begin(), value->data.end(), win::BYTE{0}));
+  };
+  for (const std::string& name : registry.SubkeyNames(print + "\\Printers")) {
+    std::string key = print + "\\Printers\\" + name;
+    state["spooler printer " + Lower(name)] =
+        "port=" + text(key, "Port") + " driver=" + text(key, "Printer Driver");
+  }
+  std::string drivers = print + "\\Environments\\" + profile.environment + "\\Drivers";
+  std::string env = Lower(profile.environment);
+  for (const std::string& sub : registry.SubkeyNames(drivers)) {
+    if (!profile.nt_family) {
+      state["spooler driver " + env + "\\" + Lower(sub)] = "version=0";
+      continue;
+    }
+    if (Lower(sub).rfind("version-", 0) != 0) continue;
+    for (const std::string& name : registry.SubkeyNames(drivers + "\\" + sub)) {
+      state["spooler driver " + env + "\\" + Lower(name)] = "version=" + sub.substr(8);
+    }
+  }
+  for (const std::string& name : registry.SubkeyNames(print + "\\Monitors")) {
+    std::string key = print + "\\Monitors\\" + name;
+    if (registry.GetValue(key, "Driver")) state["spooler monitor " + Lower(name)] = "dll=" + text(key, "Driver");
+  }
+}
+
 MachineState ReadWinsimMachine(const fs::path& dir) {
   std::string ini = ReadFile(dir / "machine.ini");
   auto version = winsim::ParseVersion(Ini(ini, "windows"));
@@ -264,6 +299,7 @@ MachineState ReadWinsimMachine(const fs::path& dir) {
   }
   MachineState state;
   AddRegistry(registry, state);
+  AddSpoolerView(registry, profile, state);
   std::string setup = FolderOf(Ini(ini, "module"));
   fs::path driveC = dir / "drive_c";
   std::vector<Role> roles = {{"%SETUP%", setup, HostPath(driveC, setup)},

@@ -8,13 +8,17 @@
 //   value HKLM\...\orvaneport\\delay            REG_DWORD 0x0000012c
 //   file  %SYSTEM%\orvmon.dll                   2048 bytes fnv1a64 0123456789abcdef
 //   log   %SETUP%\res\drivedir\setup.log:3      AddMonitor: 3006
+//   spooler printer orvane                      port=ORVANEPORT driver=...
 // Names are lower-cased, since Windows compares them without regard to case;
 // data is kept exactly. Files are named by the folder they lie in, as the
 // running Windows answers for it (%SETUP% the setup folder, %ROOT% the product
 // folder below a separate installation root, %DRIVERS% the printer-driver
 // folder, %SYSTEM% the system folder), so that two Windows that keep their
 // folders in different places compare. A setup.log is compared by its texts,
-// line by line, without the time stamps.
+// line by line, without the time stamps. A simulated machine also gives what
+// its spooler reports of printers, drivers and monitors ("spooler" items); for
+// a Wine prefix only a program inside it can ask, so the Wine scenarios add
+// those items from spooler_list.exe.
 #pragma once
 
 #include <map>

@@ -7,7 +7,8 @@
 # After each run the two are compared:
 #   - what the run changed on each machine (`winsim diff` of the states before
 #     and after: the registry keys the installer touches, every file below the
-#     setup, system and printer-driver folders), the setup log by its texts;
+#     setup, system and printer-driver folders, the printers, drivers and
+#     monitors the spooler reports), the setup log by its texts;
 #   - the exit code, the standard output lines, the message-box texts in
 #     order and the command lines of the programs started.
 # A difference passes only when differences.txt lists it for this Windows
@@ -98,10 +99,21 @@ show_difference() {
   done
 }
 
+# wine_state FILE: the prefix's state, with what its spooler reports of
+# printers, drivers and monitors (spooler_list.exe, which only a program
+# inside the prefix can ask).
+wine_state() {
+  local environment="Windows NT x86"
+  is_win9x "$version" && environment="Windows 4.0"
+  "$winsim" state "$prefix" >"$1" || return 1
+  wine_in "$prefix" 60 'c:\spooler_list.exe' "$environment" 2>/dev/null | sed 's/\r$//' >>"$1" &&
+    stop_wine "$prefix"
+}
+
 # The Wine side of one run: SETUP_ARGS, KEYS answer the boxes.
 wine_run() {
   local label=$1
-  "$winsim" state "$prefix" >"$dir/$label.wine.before" || return 1
+  wine_state "$dir/$label.wine.before" || return 1
   local started_before=0
   [ -f "$prefix/drive_c/started.log" ] && started_before=$(wc -l <"$prefix/drive_c/started.log")
   ANSWERS=("${KEYS[@]}")
@@ -114,7 +126,8 @@ wine_run() {
   wine_boxes "$dir/$label.wine.err" >"$dir/$label.wine.boxtexts"
   { [ -f "$prefix/drive_c/started.log" ] && tail -n "+$((started_before + 1))" \
       "$prefix/drive_c/started.log"; } | sed 's/\r$//; s/\\/\\\\/g' >"$dir/$label.wine.started"
-  "$winsim" diff "$dir/$label.wine.before" "$prefix" >"$dir/$label.wine.changes"
+  wine_state "$dir/$label.wine.after" || return 1
+  "$winsim" diff "$dir/$label.wine.before" "$dir/$label.wine.after" >"$dir/$label.wine.changes"
 }
 
 # The simulator's side of the same run: the Yes/No keys become its answers.
@@ -146,6 +159,7 @@ lay_out_product() {
   cp -r "$machine/drive_c/orvane" "$tree"
   cp "$setup_exe" "$tree/setup.exe"
   cp "$fixtures/rundll32.exe" "$tree/rundll32.exe"
+  cp "$fixtures/spooler_list.exe" "$prefix/drive_c/spooler_list.exe"
   for dll in orvmon.dll orvmona.dll orvmon95.dll orvmona95.dll; do
     cp "$fixtures/test_monitor.dll" "$tree/res/drivedir/$dll"
   done
