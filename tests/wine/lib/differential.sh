@@ -117,15 +117,18 @@ wine_run() {
   local started_before=0
   [ -f "$prefix/drive_c/started.log" ] && started_before=$(wc -l <"$prefix/drive_c/started.log")
   ANSWERS=("${KEYS[@]}")
-  # The test winspool.drv in c:\orvane, for setup.exe's process alone.
-  SETUP_OVERRIDES=""
-  [ "$bits" = 32 ] && SETUP_OVERRIDES="winspool.drv=n,b"
+  # For setup.exe's process and what it starts: the recorder as rundll32.exe
+  # (Wine would run its builtin one from the system folder) and, for 32 bits,
+  # the test winspool.drv in c:\orvane.
+  SETUP_OVERRIDES="rundll32.exe=n"
+  [ "$bits" = 32 ] && SETUP_OVERRIDES="$SETUP_OVERRIDES;winspool.drv=n,b"
   run_setup "$dir" "$prefix" "$label.wine" "${SETUP_ARGS[@]}"
   WINE_CODE=$SETUP_CODE
   stop_wine "$prefix"
   wine_boxes "$dir/$label.wine.err" >"$dir/$label.wine.boxtexts"
   { [ -f "$prefix/drive_c/started.log" ] && tail -n "+$((started_before + 1))" \
-      "$prefix/drive_c/started.log"; } | sed 's/\r$//; s/\\/\\\\/g' >"$dir/$label.wine.started"
+      "$prefix/drive_c/started.log"; } | sed 's/\r$//; s/\\/\\\\/g' |
+    awk -F'\t' '{ print tolower($1) "\t" $2 }' >"$dir/$label.wine.started"
   wine_state "$dir/$label.wine.after" || return 1
   "$winsim" diff "$dir/$label.wine.before" "$dir/$label.wine.after" >"$dir/$label.wine.changes"
 }
@@ -145,7 +148,10 @@ sim_run() {
   SIM_CODE=$?
   "$winsim" journal "$machine" | tail -n "+$((events + 1))" >"$dir/$label.sim.journal"
   journal_text msgbox <"$dir/$label.sim.journal" >"$dir/$label.sim.boxtexts"
-  journal_text process <"$dir/$label.sim.journal" >"$dir/$label.sim.started"
+  # The program file that started, and its command line (the text).
+  awk -F'\t' '$1 == "process" { ran = "none"
+      for (i = 2; i < NF; i++) if ($i ~ /^ran=/) ran = substr($i, 5)
+      print tolower(ran) "\t" $NF }' <"$dir/$label.sim.journal" >"$dir/$label.sim.started"
   "$winsim" diff "$dir/$label.sim.before" "$machine" >"$dir/$label.sim.changes"
 }
 
@@ -153,12 +159,21 @@ sim_run() {
 # test stand-ins that Wine needs (each answers one defect of Wine or one
 # missing piece of a real machine; README.md here says which).
 lay_out_product() {
-  "$winsim" create "$machine" --windows "$version" >"$dir/winsim.log" 2>&1 || return 1
+  local options=()
+  [ "$POSTSCRIPT" = yes ] || options=(--without-postscript)
+  "$winsim" create "$machine" --windows "$version" "${options[@]}" >"$dir/winsim.log" 2>&1 ||
+    return 1
   local tree=$prefix/drive_c/orvane dll
   rm -rf "$tree"
   cp -r "$machine/drive_c/orvane" "$tree"
   cp "$setup_exe" "$tree/setup.exe"
-  cp "$fixtures/rundll32.exe" "$tree/rundll32.exe"
+  # The recorder where Windows keeps rundll32.exe: the Windows folder on
+  # 95/98/ME (a Wine prefix has none there), the system folder on the NT family.
+  if is_win9x "$version"; then
+    cp "$fixtures/rundll32.exe" "$prefix/drive_c/windows/rundll32.exe"
+  else
+    cp "$fixtures/rundll32.exe" "$prefix/drive_c/windows/system32/rundll32.exe"
+  fi
   cp "$fixtures/spooler_list.exe" "$prefix/drive_c/spooler_list.exe"
   for dll in orvmon.dll orvmona.dll orvmon95.dll orvmona95.dll; do
     cp "$fixtures/test_monitor.dll" "$tree/res/drivedir/$dll"
@@ -167,7 +182,7 @@ lay_out_product() {
     cp "$WINE32_DLLS/wineps.drv" "$tree/res/drivedir/pscript5.dll"
     cp "$WINE32_DLLS/wineps.drv" "$tree/res/drivedir/ps5ui.dll"
     cp "$fixtures/winspool.drv" "$fixtures/wspool32.dll" "$tree/"
-    if is_win9x "$version"; then
+    if is_win9x "$version" && [ "$POSTSCRIPT" = yes ]; then
       local win40=$prefix/drive_c/windows/system32/spool/drivers/win40 file
       mkdir -p "$win40"
       for file in "${WIN9X_POSTSCRIPT[@]}"; do
@@ -180,29 +195,51 @@ lay_out_product() {
   cp -r "$tree" "$machine/drive_c/orvane"
 }
 
-# The scenario's starting state, the same on both machines.
+# The scenario's starting state, the same on both machines: START is "-" or
+# items joined by commas (scenarios.txt).
 apply_start() {
-  local tree
-  for tree in "$prefix/drive_c/orvane" "$machine/drive_c/orvane"; do
-    case $1 in
-      quiet) printf '[Parameters]\r\nQuiet=1\r\n' >"$tree/res/orvane.ini" ;;
-      companion)
-        mkdir -p "$tree/res/utilities"
-        printf '<html><body>This is version 4.3 of Quorrix.</body></html>\r\n' \
-          >"$tree/res/utilities/readme.html"
+  local item tree
+  IFS=',' read -ra items <<<"$1"
+  for item in "${items[@]}"; do
+    case $item in
+      - | nopostscript) ;;  # nopostscript: lay_out_product
+      quiet)
+        for tree in "$prefix/drive_c/orvane" "$machine/drive_c/orvane"; do
+          printf '[Parameters]\r\nQuiet=1\r\n' >"$tree/res/orvane.ini"
+        done
         ;;
+      companion)
+        for tree in "$prefix/drive_c/orvane" "$machine/drive_c/orvane"; do
+          mkdir -p "$tree/res/utilities"
+          printf '<html><body>This is version 4.3 of Quorrix.</body></html>\r\n' \
+            >"$tree/res/utilities/readme.html"
+        done
+        ;;
+      plant)
+        # Copies of the recorder where a bare "rundll32.exe" would be looked
+        # for first: beside setup.exe and in the folder setup is started from.
+        # Only Windows' own may start.
+        for tree in "$prefix/drive_c" "$machine/drive_c"; do
+          mkdir -p "$tree/Downloads"
+          cp "$fixtures/rundll32.exe" "$tree/orvane/rundll32.exe"
+          cp "$fixtures/rundll32.exe" "$tree/Downloads/rundll32.exe"
+        done
+        SETUP_CWD=Downloads
+        sed -i 's/^current_directory=.*/current_directory=C:\\Downloads/' "$machine/machine.ini"
+        ;;
+      root)
+        printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Orvane]\r\n"Path"="C:\\\\Program Files\\\\"\r\n\r\n' \
+          >"$dir/root.reg"
+        cp "$dir/root.reg" "$prefix/drive_c/root.reg"
+        wine_in "$prefix" 60 regedit /S 'c:\root.reg' >/dev/null 2>&1 || return 1
+        stop_wine "$prefix"
+        "$winsim" reg-import "$machine" "$dir/root.reg" || return 1
+        mkdir -p "$prefix/drive_c/Program Files/orvane/res/drivedir" \
+          "$machine/drive_c/Program Files/orvane/res/drivedir"
+        ;;
+      *) echo "unknown start '$item' in scenarios.txt"; return 1 ;;
     esac
   done
-  if [ "$1" = root ]; then
-    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Orvane]\r\n"Path"="C:\\\\Program Files\\\\"\r\n\r\n' \
-      >"$dir/root.reg"
-    cp "$dir/root.reg" "$prefix/drive_c/root.reg"
-    wine_in "$prefix" 60 regedit /S 'c:\root.reg' >/dev/null 2>&1 || return 1
-    stop_wine "$prefix"
-    "$winsim" reg-import "$machine" "$dir/root.reg" || return 1
-    mkdir -p "$prefix/drive_c/Program Files/orvane/res/drivedir" \
-      "$machine/drive_c/Program Files/orvane/res/drivedir"
-  fi
 }
 
 # run_scenario NAME VERSION START RUNS: prints one line per run and each
@@ -214,6 +251,8 @@ run_scenario() {
   prefix=$dir/prefix
   machine=$dir/machine
   SCENARIO_LISTED=0 SCENARIO_UNLISTED=0
+  SETUP_CWD=orvane POSTSCRIPT=yes
+  case ,$start, in *,nopostscript,*) POSTSCRIPT=no ;; esac
   stop_wine "$prefix"
   rm -rf "$dir"
   mkdir -p "$dir"
@@ -279,9 +318,10 @@ run_scenarios() {
   [ -n "$rows" ] || { echo "FAIL: no scenario for $kind $subject, $bits-bit, in $SCENARIOS"; return 1; }
   trap 'stop_display; stop_wine "${prefix:-}"' EXIT
   trap 'exit 143' TERM INT HUP
-  local scenarios=0 compared=0 listed_total=0 unlisted_total=0
+  local scenarios=0 compared=0 listed_total=0 unlisted_total=0 last_windows=""
   while read -r name windows build start runs; do
     scenarios=$((scenarios + 1))
+    last_windows=$windows
     if run_scenario "$name" "$windows" "$start" "$runs" </dev/null; then
       compared=$((compared + 1))
     fi
@@ -289,7 +329,7 @@ run_scenarios() {
     unlisted_total=$((unlisted_total + SCENARIO_UNLISTED))
   done <<<"$rows"
   local label=$subject
-  [ "$kind" = version ] || label="$windows ($subject)"
+  [ "$kind" = version ] || label="$last_windows ($subject)"
   [ "$bits" = 32 ] || label="$label (64-bit build)"
   echo "differential $label: scenarios=$scenarios compared=$compared" \
     "listed-differences=$listed_total unlisted=$unlisted_total"

@@ -148,8 +148,8 @@ answer_box() {
 }
 
 # run_setup DIR PREFIX LABEL [ARGS...]: runs c:\orvane\setup.exe ARGS in PREFIX,
-# from c:\orvane, and answers its message boxes in turn with the keys of the
-# ANSWERS array (Return for any box beyond them). Leaves in DIR:
+# from c:\orvane (or the folder SETUP_CWD names below C:\), and answers its
+# message boxes in turn with the keys of the ANSWERS array (Return for any box beyond them). Leaves in DIR:
 #   LABEL.out, LABEL.err   standard output and error; the error output holds
 #                          Wine's trace of each message box's text
 #   LABEL.boxes            one line per box: its number and the key pressed,
@@ -163,7 +163,7 @@ run_setup() {
   local base=$dir/$label
   : >"$base.boxes"
   (
-    cd "$prefix/drive_c/orvane" &&
+    cd "$prefix/drive_c/${SETUP_CWD:-orvane}" &&
       WINEPREFIX=$prefix WINEDEBUG="$WINEDEBUG,trace+msgbox" \
         WINEDLLOVERRIDES="$WINEDLLOVERRIDES${SETUP_OVERRIDES:+;$SETUP_OVERRIDES}" \
         exec timeout -k 5 "$SETUP_TIMEOUT" "$WINE" 'c:\orvane\setup.exe' "$@"
