@@ -120,6 +120,9 @@ class Platform {
   virtual win::BOOL StartServiceA(win::SC_HANDLE service, win::DWORD argc,
                                   const char** argv) = 0;
   virtual win::BOOL CloseServiceHandle(win::SC_HANDLE handle) = 0;
+  // The handle needs SERVICE_QUERY_STATUS; *status is left alone on failure.
+  virtual win::BOOL QueryServiceStatus(win::SC_HANDLE service,
+                                       win::SERVICE_STATUS* status) = 0;
 
   // --- Shell and windows.
 
@@ -159,6 +162,18 @@ class Platform {
                                win::DWORD bufferSize, win::DWORD* needed,
                                win::DWORD* returned,
                                std::vector<win::PortInfo2>* entries) = 0;
+  // Level 2, local printers (PRINTER_ENUM_LOCAL). `bufferSize` is cbBuf; the
+  // entries are returned in `entries`.
+  virtual win::BOOL EnumPrintersA(win::DWORD flags, const char* name, win::DWORD level,
+                                  win::DWORD bufferSize, win::DWORD* needed,
+                                  win::DWORD* returned,
+                                  std::vector<win::PrinterInfo2>* entries) = 0;
+  // Level 3, the drivers of one environment (null: the running one).
+  // `bufferSize` is cbBuf; the entries are returned in `entries`.
+  virtual win::BOOL EnumPrinterDriversA(const char* name, const char* environment,
+                                        win::DWORD level, win::DWORD bufferSize,
+                                        win::DWORD* needed, win::DWORD* returned,
+                                        std::vector<win::DriverInfo3>* entries) = 0;
   // A printer handle, or null on failure.
   virtual win::HANDLE AddPrinterA(const char* name, win::DWORD level,
                                   const win::PRINTER_INFO_2A* printer) = 0;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvane::win {
 
@@ -184,6 +185,8 @@ inline constexpr DWORD PRINTER_ACCESS_ADMINISTER = 0x4;
 inline constexpr DWORD PRINTER_ACCESS_USE = 0x8;
 inline constexpr DWORD PRINTER_ALL_ACCESS = 0xF000C;
 inline constexpr DWORD PRINTER_ATTRIBUTE_LOCAL = 0x40;
+inline constexpr DWORD PRINTER_ENUM_LOCAL = 0x2;
+inline constexpr DWORD PRINTER_ENUM_NAME = 0x8;
 inline constexpr DWORD PORT_TYPE_WRITE = 0x1;
 
 // Version information.
@@ -368,5 +371,46 @@ struct PortInfo2 {
   DWORD Reserved = 0;
 };
 inline constexpr DWORD kPortInfo2Size = 20;
+
+// PRINTER_INFO_2A without its DEVMODE and security descriptor, whose bytes the
+// backend still counts.
+struct PrinterInfo2 {
+  std::string pServerName;
+  std::string pPrinterName;
+  std::string pShareName;
+  std::string pPortName;
+  std::string pDriverName;
+  std::string pComment;
+  std::string pLocation;
+  std::string pSepFile;
+  std::string pPrintProcessor;
+  std::string pDatatype;
+  std::string pParameters;
+  DWORD Attributes = 0;
+  DWORD Priority = 0;
+  DWORD DefaultPriority = 0;
+  DWORD StartTime = 0;
+  DWORD UntilTime = 0;
+  DWORD Status = 0;
+  DWORD cJobs = 0;
+  DWORD AveragePPM = 0;
+};
+inline constexpr DWORD kPrinterInfo2Size = 84;
+
+// DRIVER_INFO_3A as the spooler lists an installed driver: its files as full
+// paths where the spooler keeps them.
+struct DriverInfo3 {
+  DWORD cVersion = 0;
+  std::string pName;
+  std::string pEnvironment;
+  std::string pDriverPath;
+  std::string pDataFile;
+  std::string pConfigFile;
+  std::string pHelpFile;
+  std::vector<std::string> pDependentFiles;
+  std::string pMonitorName;
+  std::string pDefaultDataType;
+};
+inline constexpr DWORD kDriverInfo3Size = 40;
 
 }  // namespace orvane::win

@@ -201,6 +201,24 @@ BOOL Machine::StartServiceA(SC_HANDLE service, DWORD /*argc*/, const char** /*ar
   return TRUE;
 }
 
+BOOL Machine::QueryServiceStatus(SC_HANDLE service, SERVICE_STATUS* status) {
+  services_.Settle(clock_ms_, spooler_);
+  if (Fails("QueryServiceStatus", services_.ServiceNameOf(service))) return FALSE;
+  if (!profile_->nt_family) {
+    last_error_ = ERROR_CALL_NOT_IMPLEMENTED;
+    return FALSE;
+  }
+  // A null record: 2000 and XP 487, NT 4 87 (Wine's test_query_svc).
+  DWORD nullStatusError =
+      profile_->major >= 5 ? ERROR_INVALID_ADDRESS : ERROR_INVALID_PARAMETER;
+  DWORD error = 0;
+  if (!services_.Query(service, status, clock_ms_, spooler_, nullStatusError, &error)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL Machine::CloseServiceHandle(SC_HANDLE handle) {
   services_.Settle(clock_ms_, spooler_);
   if (!profile_->nt_family) {

@@ -173,6 +173,94 @@ BOOL Machine::EnumPortsA(const char* name, DWORD level, DWORD bufferSize, DWORD*
   return TRUE;
 }
 
+// Local printers only: this machine has no network, so PRINTER_ENUM_NAME
+// lists them for the local name and refuses any other; flags without LOCAL or
+// NAME (connections, network) list nothing. The size counts each printer's
+// record, its strings and its default DEVMODE.
+BOOL Machine::EnumPrintersA(DWORD flags, const char* name, DWORD level, DWORD bufferSize,
+                            DWORD* needed, DWORD* returned,
+                            std::vector<PrinterInfo2>* entries) {
+  // Levels 1, 4 and 5 are Windows' too, but this interface carries level 2 only.
+  if (level != 2) {
+    last_error_ = ERROR_INVALID_LEVEL;
+    return FALSE;
+  }
+  if (!needed || !returned) {
+    last_error_ = RPC_X_NULL_REF_POINTER;
+    return FALSE;
+  }
+  const bool local = (flags & PRINTER_ENUM_LOCAL) != 0;
+  if (!local && (flags & PRINTER_ENUM_NAME) && !IsLocal(name)) {
+    last_error_ = ERROR_INVALID_NAME;  // unverified: a server it cannot reach
+    return FALSE;
+  }
+  if (Fails("EnumPrintersA", "")) return FALSE;
+  std::vector<PrinterInfo2> found;
+  DWORD size = 0;
+  if (local || (flags & PRINTER_ENUM_NAME)) {
+    if (DWORD error = spooler_.EnumPrinters(CallOf(*this), &found, &size)) {
+      last_error_ = error;
+      return FALSE;
+    }
+  }
+  for (const PrinterInfo2& p : found) {
+    size += kPrinterInfo2Size;
+    for (const std::string* text :
+         {&p.pServerName, &p.pPrinterName, &p.pShareName, &p.pPortName, &p.pDriverName,
+          &p.pComment, &p.pLocation, &p.pSepFile, &p.pPrintProcessor, &p.pDatatype,
+          &p.pParameters}) {
+      if (!text->empty()) size += static_cast<DWORD>(text->size() + 1);
+    }
+  }
+  if (DWORD error = HandOverListing(found, size, bufferSize, needed, returned, entries)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The size counts each record, its strings and its dependent-file list.
+BOOL Machine::EnumPrinterDriversA(const char* name, const char* environment, DWORD level,
+                                  DWORD bufferSize, DWORD* needed, DWORD* returned,
+                                  std::vector<DriverInfo3>* entries) {
+  // Levels 1 to 6 are Windows' too, but this interface carries level 3 only.
+  if (level != 3) {
+    last_error_ = ERROR_INVALID_LEVEL;
+    return FALSE;
+  }
+  if (!needed || !returned) {
+    last_error_ = RPC_X_NULL_REF_POINTER;
+    return FALSE;
+  }
+  if (!IsLocal(name)) {
+    last_error_ = ERROR_INVALID_PARAMETER;
+    return FALSE;
+  }
+  if (Fails("EnumPrinterDriversA", Text(environment))) return FALSE;
+  std::vector<DriverInfo3> found;
+  if (DWORD error = spooler_.EnumPrinterDrivers(CallOf(*this), environment, &found)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  DWORD size = 0;
+  for (const DriverInfo3& d : found) {
+    size += kDriverInfo3Size + 1;  // the dependent-file list's closing NUL
+    for (const std::string* text :
+         {&d.pName, &d.pEnvironment, &d.pDriverPath, &d.pDataFile, &d.pConfigFile,
+          &d.pHelpFile, &d.pMonitorName, &d.pDefaultDataType}) {
+      size += static_cast<DWORD>(text->size() + 1);
+    }
+    for (const std::string& file : d.pDependentFiles) {
+      size += static_cast<DWORD>(file.size() + 1);
+    }
+  }
+  if (DWORD error = HandOverListing(found, size, bufferSize, needed, returned, entries)) {
+    last_error_ = error;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL Machine::AddMonitorA(const char* name, DWORD level, const MONITOR_INFO_2A* monitor) {
   if (level != 2) {
     last_error_ = ERROR_INVALID_LEVEL;

@@ -235,6 +235,17 @@ bool ServiceManager::Start(SC_HANDLE service, std::int64_t nowMs, Spooler& spool
   return true;
 }
 
+bool ServiceManager::Query(SC_HANDLE service, SERVICE_STATUS* status, std::int64_t nowMs,
+                           Spooler& spooler, DWORD nullStatusError, DWORD* error) {
+  const Handle* handle = Find(service, false);
+  if (!handle) return Fail(error, ERROR_INVALID_HANDLE);
+  if (!status) return Fail(error, nullStatusError);
+  if (!(handle->access & SERVICE_QUERY_STATUS)) return Fail(error, ERROR_ACCESS_DENIED);
+  Settle(nowMs, spooler);
+  Fill(status, nowMs);
+  return true;
+}
+
 bool ServiceManager::Close(SC_HANDLE handle, DWORD* error) {
   if (handles_.erase(static_cast<std::uintptr_t>(handle)) == 0) {
     return Fail(error, ERROR_INVALID_HANDLE);

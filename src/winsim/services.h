@@ -30,6 +30,8 @@
 //   that time has passed. StartServiceA needs SERVICE_START (5); it fails with
 //   1056 while the service runs or is still stopping (its process is alive) and
 //   on a stopped one succeeds with the service RUNNING at once.
+// - QueryServiceStatus: the handle (6), a null record (2000/XP 487, NT 4 87),
+//   then SERVICE_QUERY_STATUS (5); the record as ControlService fills it.
 //
 // The state is a function of virtual time: a pending stop is complete as soon as
 // its deadline is reached, whoever asks. Settle() is where the spooler learns of
@@ -74,6 +76,10 @@ class ServiceManager {
                std::int64_t nowMs, Spooler& spooler, win::DWORD* error);
   bool Start(win::SC_HANDLE service, std::int64_t nowMs, Spooler& spooler,
              win::DWORD* error);
+  // A null record fails with `nullStatusError` (the code differs between
+  // versions), after the handle and before its SERVICE_QUERY_STATUS right.
+  bool Query(win::SC_HANDLE service, win::SERVICE_STATUS* status, std::int64_t nowMs,
+             Spooler& spooler, win::DWORD nullStatusError, win::DWORD* error);
   bool Close(win::SC_HANDLE handle, win::DWORD* error);
   // The service a handle names ("Spooler"), empty for a manager or unknown one.
   std::string ServiceNameOf(win::SC_HANDLE handle) const;

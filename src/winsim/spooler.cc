@@ -138,6 +138,32 @@ std::string StringValue(const Registry& registry, const std::string& key,
   return text.substr(0, text.find('\0'));
 }
 
+DWORD DwordValue(const Registry& registry, const std::string& key, std::string_view name) {
+  auto value = registry.GetValue(key, name);
+  if (!value || value->data.size() < 4) return 0;
+  const auto& d = value->data;
+  return DWORD{d[0]} | DWORD{d[1]} << 8 | DWORD{d[2]} << 16 | DWORD{d[3]} << 24;
+}
+
+// A REG_MULTI_SZ value's names up to the first empty one.
+std::vector<std::string> MultiSzValue(const Registry& registry, const std::string& key,
+                                      std::string_view name) {
+  std::vector<std::string> names;
+  auto value = registry.GetValue(key, name);
+  if (!value) return names;
+  std::string current;
+  for (BYTE b : value->data) {
+    if (b != 0) {
+      current += static_cast<char>(b);
+      continue;
+    }
+    if (current.empty()) break;
+    names.push_back(std::move(current));
+    current.clear();
+  }
+  return names;
+}
+
 bool ExportsMonitorEntry(const std::vector<BYTE>& image) {
   std::string_view text(reinterpret_cast<const char*>(image.data()), image.size());
   return std::any_of(
@@ -231,6 +257,40 @@ DWORD Spooler::EnumPorts(const SpoolerCall& call, std::vector<PortInfo2>* ports)
                         StringValue(registry_, Key(portsKey, port), "Description"),
                         PORT_TYPE_WRITE, 0});
     }
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD Spooler::EnumPrinters(const SpoolerCall& call, std::vector<PrinterInfo2>* printers,
+                             DWORD* devModeBytes) const {
+  if (!call.running) return RPC_S_SERVER_UNAVAILABLE;
+  printers->clear();
+  *devModeBytes = 0;
+  for (const std::string& name : PrinterNames()) {
+    std::string key = PrintKey("Printers\\" + name);
+    auto text = [&](const char* value) { return StringValue(registry_, key, value); };
+    auto number = [&](const char* value) { return DwordValue(registry_, key, value); };
+    PrinterInfo2 p;
+    p.pPrinterName = text("Name");
+    p.pShareName = text("Share Name");
+    p.pPortName = text("Port");
+    p.pDriverName = text("Printer Driver");
+    p.pComment = text("Description");
+    p.pLocation = text("Location");
+    p.pSepFile = text("Separator File");
+    p.pPrintProcessor = text("Print Processor");
+    p.pDatatype = text("Datatype");
+    p.pParameters = text("Parameters");
+    p.Attributes = number("Attributes");
+    p.Priority = number("Priority");
+    p.DefaultPriority = number("Default Priority");
+    p.StartTime = number("StartTime");
+    p.UntilTime = number("UntilTime");
+    p.Status = number("Status");
+    if (auto devMode = registry_.GetValue(key, "Default DevMode")) {
+      *devModeBytes += static_cast<DWORD>(devMode->data.size());
+    }
+    printers->push_back(std::move(p));
   }
   return ERROR_SUCCESS;
 }
@@ -338,6 +398,50 @@ std::vector<std::string> Spooler::DriverKeys(const Environment& env,
     }
   }
   return keys;
+}
+
+DWORD Spooler::EnumPrinterDrivers(const SpoolerCall& call, const char* environment,
+                                   std::vector<DriverInfo3>* drivers) const {
+  if (!call.running) return RPC_S_SERVER_UNAVAILABLE;
+  auto env = FindEnvironment(environment);
+  if (!env) return ERROR_INVALID_ENVIRONMENT;
+  drivers->clear();
+  std::string root = PrintKey("Environments\\" + env->name + "\\Drivers");
+  // (key of the version's drivers, folder of its files)
+  std::vector<std::pair<std::string, std::string>> places;
+  if (env->flat) {
+    places.emplace_back(root, env->driver_dir);
+  } else {
+    for (const std::string& version : registry_.SubkeyNames(root)) {
+      if (!StartsWithIgnoringCase(version, "Version-")) continue;
+      places.emplace_back(Key(root, version), Key(env->driver_dir, version.substr(8)));
+    }
+  }
+  for (const auto& [drivers_key, folder] : places) {
+    for (const std::string& name : registry_.SubkeyNames(drivers_key)) {
+      std::string key = Key(drivers_key, name);
+      if (!registry_.GetValue(key, "Driver")) continue;
+      auto file = [&](const char* value) {
+        std::string text = StringValue(registry_, key, value);
+        return text.empty() ? text : Key(folder, text);
+      };
+      DriverInfo3 d;
+      d.cVersion = DwordValue(registry_, key, "Version");
+      d.pName = name;
+      d.pEnvironment = env->name;
+      d.pDriverPath = file("Driver");
+      d.pDataFile = file("Data File");
+      d.pConfigFile = file("Configuration File");
+      d.pHelpFile = file("Help File");
+      for (const std::string& dependent : MultiSzValue(registry_, key, "Dependent Files")) {
+        d.pDependentFiles.push_back(Key(folder, dependent));
+      }
+      d.pMonitorName = StringValue(registry_, key, "Monitor");
+      d.pDefaultDataType = StringValue(registry_, key, "Datatype");
+      drivers->push_back(std::move(d));
+    }
+  }
+  return ERROR_SUCCESS;
 }
 
 bool Spooler::DriverInstalled(std::string_view name) const {

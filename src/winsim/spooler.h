@@ -74,6 +74,17 @@ class Spooler {
                           std::vector<win::MonitorInfo1>* monitors) const;
   // The local ports, then each other monitor's ports, monitors in order.
   win::DWORD EnumPorts(const SpoolerCall& call, std::vector<win::PortInfo2>* ports) const;
+  // The printers, in the registry's subkey order, as their keys describe them
+  // (pServerName empty: local). *devModeBytes is the size of their "Default
+  // DevMode" values, which a PRINTER_INFO_2 listing carries too.
+  win::DWORD EnumPrinters(const SpoolerCall& call, std::vector<win::PrinterInfo2>* printers,
+                          win::DWORD* devModeBytes) const;
+  // The drivers installed for an environment (null or "" = the native one),
+  // every version of it, with their files as full paths in the folder that
+  // holds them: the version folder on an NT server, the driver folder on
+  // Windows 95/98/ME.
+  win::DWORD EnumPrinterDrivers(const SpoolerCall& call, const char* environment,
+                                std::vector<win::DriverInfo3>* drivers) const;
 
   // Level 2. On success the monitor's "Driver" value holds the DLL name as
   // given, the DLL is loaded (in use), and a key that existed before keeps

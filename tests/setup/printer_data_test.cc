@@ -339,6 +339,7 @@ class ResizingPlatform final : public Platform {
   FORWARD(win::BOOL, StartServiceA, (win::SC_HANDLE s, win::DWORD n, const char** v),
           (s, n, v))
   FORWARD(win::BOOL, CloseServiceHandle, (win::SC_HANDLE h), (h))
+  FORWARD(win::BOOL, QueryServiceStatus, (win::SC_HANDLE h, win::SERVICE_STATUS* s), (h, s))
   FORWARD(void, SHChangeNotify, (win::LONG e, win::UINT f, const void* a, const void* b),
           (e, f, a, b))
   FORWARD(win::LRESULT, SendMessageA,
@@ -364,6 +365,14 @@ class ResizingPlatform final : public Platform {
           (const char* n, win::DWORD l, win::DWORD s, win::DWORD* c, win::DWORD* r,
            std::vector<win::PortInfo2>* e),
           (n, l, s, c, r, e))
+  FORWARD(win::BOOL, EnumPrintersA,
+          (win::DWORD f, const char* n, win::DWORD l, win::DWORD s, win::DWORD* c,
+           win::DWORD* r, std::vector<win::PrinterInfo2>* e),
+          (f, n, l, s, c, r, e))
+  FORWARD(win::BOOL, EnumPrinterDriversA,
+          (const char* n, const char* v, win::DWORD l, win::DWORD s, win::DWORD* c,
+           win::DWORD* r, std::vector<win::DriverInfo3>* e),
+          (n, v, l, s, c, r, e))
   FORWARD(win::HANDLE, AddPrinterA,
           (const char* n, win::DWORD l, const win::PRINTER_INFO_2A* p), (n, l, p))
   FORWARD(win::BOOL, OpenPrinterA,

@@ -48,6 +48,7 @@ TEST(Services, Windows9xHasOnlyStubs) {
                  FALSE;
         },
         [&] { return m->StartServiceA(kNullServiceHandle, 0, nullptr) != FALSE; },
+        [&] { return m->QueryServiceStatus(kNullServiceHandle, &status) != FALSE; },
     };
     for (std::size_t i = 0; i < std::size(calls); ++i) {
       m->SetLastError(kPoison);
@@ -129,6 +130,35 @@ TEST(Services, OpeningTheSpoolerChecksNameAndRights) {
     EXPECT_EQ(m->GetLastError(), row.error ? row.error : kPoison) << row.name;
     if (h != kNullServiceHandle) m->CloseServiceHandle(h);
     m->CloseServiceHandle(manager);
+  }
+}
+
+// Wine's test_query_svc: the handle first, then the record, then the right.
+TEST(Services, QueryServiceStatusChecksHandleRecordThenRight) {
+  const struct {
+    const char* name;
+    WindowsVersion version;
+    DWORD access;  // 0: a null handle
+    bool record;
+    DWORD error;  // 0: answers
+  } rows[] = {
+      {"null handle and record", WindowsVersion::kWinXp, 0, false, ERROR_INVALID_HANDLE},
+      {"null record, XP", WindowsVersion::kWinXp, SERVICE_START, false, 487},
+      {"null record, NT 4", WindowsVersion::kNt4, SERVICE_START, false, 87},
+      {"no query right", WindowsVersion::kWinXp, SERVICE_START, true, ERROR_ACCESS_DENIED},
+      {"query right", WindowsVersion::kWinXp, SERVICE_QUERY_STATUS, true, 0},
+  };
+  for (const auto& row : rows) {
+    SimMachine m(row.version);
+    SC_HANDLE service = row.access ? OpenSpooler(*m, row.access) : kNullServiceHandle;
+    SERVICE_STATUS status;
+    status.dwCurrentState = kPoison;
+    m->SetLastError(kPoison);
+    EXPECT_EQ(m->QueryServiceStatus(service, row.record ? &status : nullptr), row.error == 0)
+        << row.name;
+    EXPECT_EQ(m->GetLastError(), row.error ? row.error : kPoison) << row.name;
+    EXPECT_EQ(status.dwCurrentState, row.error ? kPoison : SERVICE_RUNNING) << row.name;
+    if (service != kNullServiceHandle) m->CloseServiceHandle(service);
   }
 }
 

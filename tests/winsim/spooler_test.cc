@@ -608,20 +608,29 @@ TEST(Printers, HandlesAccessAndFaults) {
   EXPECT_EQ(m->spooler().OpenHandleCount(), 0u);
 }
 
-// The "ask the size" protocol, for both listings.
-TEST(Listings, BufferProtocolOfEnumPortsAndEnumMonitors) {
+// The "ask the size" protocol, for every listing.
+TEST(Listings, BufferProtocolOfTheSpoolersListings) {
   SimMachine m(WindowsVersion::kWinXp);
   InstallMonitorWithPort(*m);
+  XpDriver driver(*m);
+  driver.PutFiles(*m);
+  ASSERT_TRUE(m->AddPrinterDriverA(nullptr, 6, &driver.info));
+  for (const char* name : {"ORVANE", "ORVANE 2"}) {
+    PRINTER_INFO_2A printer = Printer(name);
+    ASSERT_TRUE(m->ClosePrinter(m->AddPrinterA(nullptr, 2, &printer))) << name;
+  }
   // Lists at `level` into a buffer of `size` bytes; *count is the size of
   // the entry vector afterwards (one placeholder entry on the way in).
   using Enum = std::function<BOOL(DWORD level, DWORD size, DWORD*, DWORD*, std::size_t*)>;
   struct Listing {
     const char* label;
     DWORD level;
+    DWORD refused_level;
+    std::size_t entries;  // at least
     Enum list;
   };
   const Listing listings[] = {
-      {"EnumPortsA level 2", 2,
+      {"EnumPortsA level 2", 2, 3, 2,
        [&](DWORD level, DWORD size, DWORD* needed, DWORD* returned, std::size_t* count) {
          std::vector<PortInfo2> e(1);
          BOOL ok = m->EnumPortsA(nullptr, level, size, needed, returned, &e);
@@ -632,15 +641,39 @@ TEST(Listings, BufferProtocolOfEnumPortsAndEnumMonitors) {
          }
          return ok;
        }},
-      {"EnumMonitorsA level 1", 1,
+      {"EnumMonitorsA level 1", 1, 3, 2,
        [&](DWORD level, DWORD size, DWORD* needed, DWORD* returned, std::size_t* count) {
          std::vector<MonitorInfo1> e(1);
          BOOL ok = m->EnumMonitorsA(nullptr, level, size, needed, returned, &e);
          *count = e.size();
          return ok;
        }},
+      {"EnumPrintersA level 2", 2, 1, 2,
+       [&](DWORD level, DWORD size, DWORD* needed, DWORD* returned, std::size_t* count) {
+         std::vector<PrinterInfo2> e(1);
+         BOOL ok = m->EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, level, size, needed,
+                                    returned, &e);
+         *count = e.size();
+         if (ok) {
+           EXPECT_EQ(e.front().pPortName, "ORVANEPORT");
+           EXPECT_EQ(e.front().pDriverName, kDriver);
+         }
+         return ok;
+       }},
+      {"EnumPrinterDriversA level 3", 3, 2, 1,
+       [&](DWORD level, DWORD size, DWORD* needed, DWORD* returned, std::size_t* count) {
+         std::vector<DriverInfo3> e(1);
+         BOOL ok = m->EnumPrinterDriversA(nullptr, nullptr, level, size, needed, returned, &e);
+         *count = e.size();
+         if (ok) {
+           // The files where the spooler keeps them: its version folder.
+           EXPECT_EQ(e.front().pDataFile, driver.dir + "\\3\\orvaneps5.ppd");
+           EXPECT_EQ(e.front().pDependentFiles.back(), driver.dir + "\\3\\pscript.ntf");
+         }
+         return ok;
+       }},
   };
-  for (const auto& [label, level, list] : listings) {
+  for (const auto& [label, level, refused, entries, list] : listings) {
     DWORD needed = kPoison, returned = kPoison;
     std::size_t count = 0;
     m->SetLastError(kPoison);
@@ -661,9 +694,10 @@ TEST(Listings, BufferProtocolOfEnumPortsAndEnumMonitors) {
     EXPECT_TRUE(list(level, size, &needed, &returned, &count)) << label;
     EXPECT_EQ(m->GetLastError(), kPoison) << label;
     EXPECT_EQ(returned, count) << label;
-    EXPECT_GT(count, 1u) << label;
+    EXPECT_GE(count, entries) << label;
 
-    EXPECT_FALSE(list(3, 4096, &needed, &returned, &count)) << label << ": level 3";
+    EXPECT_FALSE(list(refused, 4096, &needed, &returned, &count)) << label << ": level "
+                                                                   << refused;
     EXPECT_EQ(m->GetLastError(), ERROR_INVALID_LEVEL) << label;
   }
 }

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // Last: see windows_api.h.
 #include "platform/win32/windows_api.h"
@@ -235,6 +237,12 @@ win::BOOL Win32Platform::StartServiceA(win::SC_HANDLE service, win::DWORD argc,
   return ::StartServiceA(ToService(service), argc, const_cast<LPCSTR*>(argv));
 }
 
+win::BOOL Win32Platform::QueryServiceStatus(win::SC_HANDLE service,
+                                            win::SERVICE_STATUS* status) {
+  return ::QueryServiceStatus(ToService(service),
+                              reinterpret_cast<::SERVICE_STATUS*>(status));
+}
+
 win::BOOL Win32Platform::CloseServiceHandle(win::SC_HANDLE handle) {
   return ::CloseServiceHandle(ToService(handle));
 }
@@ -379,6 +387,75 @@ win::BOOL Win32Platform::EnumPortsA(const char* name, win::DWORD level,
                           info[i].pMonitorName ? info[i].pMonitorName : "",
                           info[i].pDescription ? info[i].pDescription : "",
                           info[i].fPortType, info[i].Reserved});
+    }
+  }
+  ::SetLastError(error);
+  return ok;
+}
+
+namespace {
+
+std::string Owned(const char* text) { return text ? text : ""; }
+
+// A dependent-file list: names up to the empty one; null is none.
+std::vector<std::string> Names(const char* list) {
+  std::vector<std::string> names;
+  for (const char* p = list; p && *p; p += std::strlen(p) + 1) names.emplace_back(p);
+  return names;
+}
+
+}  // namespace
+
+win::BOOL Win32Platform::EnumPrintersA(win::DWORD flags, const char* name, win::DWORD level,
+                                       win::DWORD bufferSize, win::DWORD* needed,
+                                       win::DWORD* returned,
+                                       std::vector<win::PrinterInfo2>* entries) {
+  std::vector<BYTE> buffer(bufferSize ? bufferSize : 1);
+  DWORD size = 0, count = 0;
+  BOOL ok = ::EnumPrintersA(flags, Text(name), level, bufferSize ? buffer.data() : nullptr,
+                            bufferSize, needed ? &size : nullptr,
+                            returned ? &count : nullptr);
+  DWORD error = ::GetLastError();
+  if (needed) *needed = size;
+  if (returned) *returned = count;
+  if (ok && entries && level == 2) {
+    entries->clear();
+    const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+      const PRINTER_INFO_2A& p = info[i];
+      entries->push_back({Owned(p.pServerName), Owned(p.pPrinterName), Owned(p.pShareName),
+                          Owned(p.pPortName), Owned(p.pDriverName), Owned(p.pComment),
+                          Owned(p.pLocation), Owned(p.pSepFile), Owned(p.pPrintProcessor),
+                          Owned(p.pDatatype), Owned(p.pParameters), p.Attributes,
+                          p.Priority, p.DefaultPriority, p.StartTime, p.UntilTime,
+                          p.Status, p.cJobs, p.AveragePPM});
+    }
+  }
+  ::SetLastError(error);
+  return ok;
+}
+
+win::BOOL Win32Platform::EnumPrinterDriversA(const char* name, const char* environment,
+                                             win::DWORD level, win::DWORD bufferSize,
+                                             win::DWORD* needed, win::DWORD* returned,
+                                             std::vector<win::DriverInfo3>* entries) {
+  std::vector<BYTE> buffer(bufferSize ? bufferSize : 1);
+  DWORD size = 0, count = 0;
+  BOOL ok = ::EnumPrinterDriversA(Text(name), Text(environment), level,
+                                  bufferSize ? buffer.data() : nullptr, bufferSize,
+                                  needed ? &size : nullptr, returned ? &count : nullptr);
+  DWORD error = ::GetLastError();
+  if (needed) *needed = size;
+  if (returned) *returned = count;
+  if (ok && entries && level == 3) {
+    entries->clear();
+    const auto* info = reinterpret_cast<const DRIVER_INFO_3A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+      const DRIVER_INFO_3A& d = info[i];
+      entries->push_back({d.cVersion, Owned(d.pName), Owned(d.pEnvironment),
+                          Owned(d.pDriverPath), Owned(d.pDataFile), Owned(d.pConfigFile),
+                          Owned(d.pHelpFile), Names(d.pDependentFiles),
+                          Owned(d.pMonitorName), Owned(d.pDefaultDataType)});
     }
   }
   ::SetLastError(error);

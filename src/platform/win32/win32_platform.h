@@ -67,6 +67,8 @@ class Win32Platform final : public Platform {
   win::BOOL StartServiceA(win::SC_HANDLE service, win::DWORD argc,
                           const char** argv) override;
   win::BOOL CloseServiceHandle(win::SC_HANDLE handle) override;
+  win::BOOL QueryServiceStatus(win::SC_HANDLE service,
+                               win::SERVICE_STATUS* status) override;
 
   void SHChangeNotify(win::LONG eventId, win::UINT flags, const void* item1,
                       const void* item2) override;
@@ -92,6 +94,13 @@ class Win32Platform final : public Platform {
   win::BOOL EnumPortsA(const char* name, win::DWORD level, win::DWORD bufferSize,
                        win::DWORD* needed, win::DWORD* returned,
                        std::vector<win::PortInfo2>* entries) override;
+  win::BOOL EnumPrintersA(win::DWORD flags, const char* name, win::DWORD level,
+                          win::DWORD bufferSize, win::DWORD* needed, win::DWORD* returned,
+                          std::vector<win::PrinterInfo2>* entries) override;
+  win::BOOL EnumPrinterDriversA(const char* name, const char* environment, win::DWORD level,
+                                win::DWORD bufferSize, win::DWORD* needed,
+                                win::DWORD* returned,
+                                std::vector<win::DriverInfo3>* entries) override;
   win::HANDLE AddPrinterA(const char* name, win::DWORD level,
                           const win::PRINTER_INFO_2A* printer) override;
   win::BOOL OpenPrinterA(const char* printerName, win::HANDLE* printer,
