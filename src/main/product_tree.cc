@@ -1,5 +1,7 @@
 #include "main/product_tree.h"
 
+#include <cstdlib>
+
 #include "winsim/layout.h"
 
 namespace orvane {
@@ -75,6 +77,14 @@ void CreateMachine(const winsim::MachineFolder& folder, const NewMachineOptions&
   winsim::LayOutWindows(machine, {options.postscript_driver});
   LayOutProduct(machine, options.setup_dir);
   folder.Save(machine);
+}
+
+std::filesystem::path DefaultMachineDir() {
+  if (const char* dir = std::getenv("ORVANE_MACHINE"); dir && *dir) return dir;
+  if (const char* home = std::getenv("HOME"); home && *home) {
+    return std::filesystem::path(home) / ".orvane" / "machine";
+  }
+  return "orvane-machine";
 }
 
 }  // namespace orvane

@@ -27,4 +27,8 @@ void LayOutProduct(winsim::Machine& machine, const std::string& setupDir);
 // Lays out a new machine in a locked folder that holds none yet, and saves it.
 void CreateMachine(const winsim::MachineFolder& folder, const NewMachineOptions& options);
 
+// The machine that setup and orvcheck run on: the folder ORVANE_MACHINE names,
+// else ~/.orvane/machine.
+std::filesystem::path DefaultMachineDir();
+
 }  // namespace orvane

@@ -23,14 +23,6 @@
 
 namespace {
 
-std::filesystem::path MachineDir() {
-  if (const char* dir = std::getenv("ORVANE_MACHINE"); dir && *dir) return dir;
-  if (const char* home = std::getenv("HOME"); home && *home) {
-    return std::filesystem::path(home) / ".orvane" / "machine";
-  }
-  return "orvane-machine";
-}
-
 std::optional<int> ShowMessageBox(std::string_view text, std::string_view caption,
                                   orvane::win::UINT type) {
   using namespace orvane::win;
@@ -48,7 +40,7 @@ std::optional<int> ShowMessageBox(std::string_view text, std::string_view captio
 int main(int argc, char** argv) {
   using namespace orvane;
   try {
-    std::filesystem::path dir = MachineDir();
+    std::filesystem::path dir = DefaultMachineDir();
     winsim::MachineFolder folder(dir, winsim::DefaultLockWait(), /*create=*/true);
     if (!winsim::MachineFolder::HoldsMachine(dir)) {
       CreateMachine(folder, NewMachineOptions{});
