@@ -11,7 +11,7 @@
 #include "platform/framework.h"
 #include "tools/campaign/fault_table.h"
 #include "tools/campaign/log_allowlist.h"
-#include "tools/campaign/product_state.h"
+#include "tools/campaign/residue.h"
 #include "tools/campaign/rng.h"
 #include "tools/campaign/snapshot.h"
 #include "tools/campaign/starting_state.h"
