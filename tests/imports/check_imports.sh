@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# check_imports.sh SETUP_EXE ALLOWLIST OBJDUMP
+# check_imports.sh SETUP_EXE ALLOWLIST OBJDUMP [gui|console]
 #
-# Reads the import table of the shipped 32-bit setup.exe with OBJDUMP (the
-# i686 MinGW objdump) and checks it against ALLOWLIST (setup_exe_imports.txt).
+# Reads the import table of a shipped 32-bit program (setup.exe, or with
+# "console" orvcheck.exe) with OBJDUMP (the i686 MinGW objdump) and checks it
+# against ALLOWLIST (setup_exe_imports.txt).
 # Windows' loader refuses to start a program that imports a function its DLLs
 # do not export, so every import must exist on the oldest Windows the product
 # names: Windows 95 (with Internet Explorer 4.0) and Windows NT 4.0.
@@ -11,7 +12,8 @@
 #   - every row names, for each family, a release no newer than Windows 95
 #     (+ IE 4.0) and Windows NT 4.0 (+ IE 4.0), and cites sources that the
 #     allowlist defines;
-#   - the file is a 32-bit Windows GUI program whose subsystem version
+#   - the file is a 32-bit Windows GUI program (with "console": a console
+#     program) whose subsystem version
 #     (MajorSubsystemVersion.MinorSubsystemVersion in the PE header) is at most
 #     4.0: it is the lowest version of Windows the program asks for, and
 #     Windows 95 and NT 4.0 are version 4.0.
@@ -21,11 +23,11 @@
 # build has not run on this machine).
 set -uo pipefail
 
-if [ $# -ne 3 ]; then
-  echo "usage: check_imports.sh SETUP_EXE ALLOWLIST OBJDUMP" >&2
+if [ $# -ne 3 ] && { [ $# -ne 4 ] || [[ $4 != gui && $4 != console ]]; }; then
+  echo "usage: check_imports.sh SETUP_EXE ALLOWLIST OBJDUMP [gui|console]" >&2
   exit 2
 fi
-exe=$1 allowlist=$2 objdump=$3
+exe=$1 allowlist=$2 objdump=$3 subsystem=${4:-gui}
 
 if [ ! -f "$exe" ]; then
   echo "SKIP: $exe is missing (build it: cmake --preset mingw-x86 && cmake --build --preset mingw-x86)"
@@ -116,8 +118,13 @@ dump=$("$objdump" -p "$exe" 2>&1) || {
 }
 
 grep -q 'file format pei-i386' <<<"$dump" || fail "$exe is not a 32-bit Windows program"
-grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" ||
-  fail "$exe is not a windowed (GUI subsystem) program"
+if [ "$subsystem" = console ]; then
+  grep -Eq '^Subsystem[[:space:]]+00000003' <<<"$dump" ||
+    fail "$exe is not a console (CUI subsystem) program"
+else
+  grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" ||
+    fail "$exe is not a windowed (GUI subsystem) program"
+fi
 major=$(awk '$1 == "MajorSubsystemVersion" {print $2}' <<<"$dump")
 minor=$(awk '$1 == "MinorSubsystemVersion" {print $2}' <<<"$dump")
 if [ -z "$major" ] || [ -z "$minor" ]; then

@@ -18,7 +18,8 @@ dump() {
   shift 3
   printf '\nsetup.exe:     file format %s\n\n' "$format"
   printf 'MajorSubsystemVersion\t%s\nMinorSubsystemVersion\t%s\n' "$major" "$minor"
-  printf 'Subsystem\t\t00000002\t(Windows GUI)\n\nThe Import Tables (interpreted .idata section contents)\n'
+  printf 'Subsystem\t\t%s\n\nThe Import Tables (interpreted .idata section contents)\n' \
+    "${SUBSYSTEM:-00000002 (Windows GUI)}"
   local dll="" item
   for item in "$@"; do
     if [ "${item%%!*}" != "$dll" ]; then
@@ -44,11 +45,12 @@ good_list=(
   "msvcrt.dll!memcpy | Windows 95 + IE 4.0 | Windows NT 4.0 | knt; needed by libstdc++"
 )
 failures=0
-# row NAME EXPECTED_CODE EXPECTED_TEXT: runs the check on $work/dump and $work/list.
+# row NAME EXPECTED_CODE EXPECTED_TEXT [gui|console]: runs the check on
+# $work/dump and $work/list.
 row() {
   local name=$1 expected_code=$2 expected_text=$3 output code
   output=$(FAKE_DUMP="$work/dump" bash "$here/check_imports.sh" "$work/setup.exe" \
-    "$work/list" "$work/objdump" 2>&1)
+    "$work/list" "$work/objdump" ${4:-} 2>&1)
   code=$?
   if [ "$code" -ne "$expected_code" ] || ! grep -qF -- "$expected_text" <<<"$output"; then
     failures=$((failures + 1))
@@ -97,6 +99,12 @@ row "subsystem version 5.0 fails" 1 "asks for subsystem version 5.0"
 
 dump pei-i386 4 0 KERNEL32.dll!Sleep >"$work/dump"
 row "subsystem version 4.0 passes" 0 "subsystem version 4.0"
+
+SUBSYSTEM="00000003 (Windows CUI)" dump pei-i386 4 0 KERNEL32.dll!Sleep >"$work/dump"
+row "a console program passes as one" 0 "passed" console
+row "a console program is no windowed one" 1 "is not a windowed (GUI subsystem) program"
+dump pei-i386 4 0 KERNEL32.dll!Sleep >"$work/dump"
+row "a windowed program is no console one" 1 "is not a console (CUI subsystem) program" console
 
 dump pei-x86-64 4 0 KERNEL32.dll!Sleep >"$work/dump"
 row "a 64-bit program fails" 1 "is not a 32-bit Windows program"
