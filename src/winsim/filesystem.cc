@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace orvane::winsim {
@@ -98,15 +96,25 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 // Characters Windows refuses in a name (ERROR_INVALID_NAME), wildcards included.
 bool HasInvalidChar(std::string_view name) {
   return std::any_of(name.begin(), name.end(), [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c);
+    switch (c) {
+      case '<': case '>': case ':': case '"': case '|': case '?': case '*': return true;
+      default: return static_cast<unsigned char>(c) < 0x20;
+    }
   });
 }
 
-std::string Join(const std::vector<std::string>& parts) {
-  std::string out = "C:\\";
+std::string Join(const std::vector<std::string>& parts, bool upper = false) {
+  std::size_t size = 3;
+  for (const std::string& part : parts) size += part.size() + 1;
+  std::string out;
+  out.reserve(size);
+  out = "C:\\";
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (i) out += '\\';
     out += parts[i];
+  }
+  if (upper) {
+    for (char& c : out) c = Upper(c);
   }
   return out;
 }
@@ -134,18 +142,29 @@ std::uint64_t HostSize(int fd) {
   return ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-std::uint64_t HostSize(const fs::path& path) {
-  std::error_code ec;
-  auto size = fs::file_size(path, ec);
-  return ec ? 0 : size;
+// `dir` and `name` as one host path.
+std::string HostJoin(const std::string& dir, std::string_view name) {
+  std::string out;
+  out.reserve(dir.size() + 1 + name.size());
+  out = dir;
+  if (!out.ends_with('/')) out += '/';
+  out += name;
+  return out;
 }
 
-// The name of the entry in `dir` that `name` designates regardless of case;
-// an exact match wins, then the lowest of the names that differ in case only.
-std::optional<std::string> FindEntry(const fs::path& dir, const std::string& name) {
-  std::error_code ec;
-  if (fs::exists(fs::symlink_status(dir / name, ec))) return name;
+void HostAppend(std::string* dir, std::string_view name) {
+  if (!dir->ends_with('/')) *dir += '/';
+  *dir += name;
+}
+
+// Below a host link the index is not used: the name of the entry in host
+// folder `dir` that `name` designates regardless of case, by the index's rule
+// (an exact match wins, then the lowest of the names that differ in case only).
+std::optional<std::string> FindOnHost(const std::string& dir, const std::string& name) {
+  struct stat st {};
+  if (::lstat(HostJoin(dir, name).c_str(), &st) == 0) return name;
   std::optional<std::string> found;
+  std::error_code ec;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
     std::string entry = it->path().filename().string();
     if (EqualNoCase(entry, name) && (!found || entry < *found)) found = entry;
@@ -171,18 +190,22 @@ struct FileSystem::Resolved {
   std::vector<std::string> parts;   // normalized components, as given
   std::vector<std::string> stored;  // stored names, then the missing rest
   std::size_t matched = 0;          // leading components that exist
-  fs::path host;
+  std::string host;  // set where the host was asked; else see HostOf
   bool exists = false;
   bool is_directory = false;
   bool parent_is_directory = false;
-  std::string canonical;
+  bool found_is_directory = true;   // the existing prefix is a folder
   std::string key;
+  // The indexed folder that holds the last component, when no host link lies
+  // on the way: the host calls then go through its descriptor.
+  FolderIndex::Folder* parent = nullptr;
 };
 
-FileSystem::FileSystem(fs::path driveC) : drive_c_(std::move(driveC)) {
+FileSystem::FileSystem(fs::path driveC)
+    : drive_c_(driveC.string()), index_(driveC.string()) {
   std::error_code ec;
-  root_ = fs::canonical(drive_c_, ec);
-  if (ec) root_ = fs::absolute(drive_c_);
+  root_ = fs::canonical(driveC, ec);
+  if (ec) root_ = fs::absolute(driveC);
 }
 
 FileSystem::~FileSystem() {
@@ -255,51 +278,131 @@ DWORD FileSystem::Split(std::string_view path, std::vector<std::string>* parts) 
 }
 
 FileSystem::Resolved FileSystem::Resolve(std::string_view path) const {
+  std::vector<std::string> parts;
+  parts.reserve(8);
+  if (DWORD error = Split(path, &parts)) {
+    Resolved r;
+    r.error = error;
+    return r;
+  }
+  return ResolveParts(std::move(parts));
+}
+
+// Each component is looked up in the index while the way goes through indexed
+// folders; below a host link (or a folder the host refuses to list) it is
+// looked up on the host.
+FileSystem::Resolved FileSystem::ResolveParts(std::vector<std::string> parts) const {
+  using Kind = FolderIndex::Kind;
   Resolved r;
-  r.error = Split(path, &r.parts);
-  if (r.error) return r;
-  fs::path cur = drive_c_;
+  r.parts = std::move(parts);
+  const std::size_t n = r.parts.size();
+  r.stored.reserve(n);
+  FolderIndex::Folder* folder = index_.Root();
+  bool on_index = folder != nullptr;
+  if (!on_index) r.host = drive_c_;
   bool cur_is_dir = true;
-  for (const auto& part : r.parts) {
-    if (!cur_is_dir) break;
-    std::optional<std::string> name = FindEntry(cur, part);
-    if (!name) break;
-    fs::path next = cur / *name;
-    std::error_code ec;
-    fs::file_status st = fs::symlink_status(next, ec);
-    if (fs::is_symlink(st)) {
+  for (std::size_t i = 0; i < n && cur_is_dir; ++i) {
+    const std::string& part = r.parts[i];
+    bool link = false;
+    if (on_index) {
+      if (i + 1 == n) r.parent = folder;
+      FolderIndex::Entry* entry = FolderIndex::Find(*folder, part);
+      if (!entry) break;
+      link = entry->kind == Kind::kLink;
+      cur_is_dir = entry->kind == Kind::kFolder;
+      if (cur_is_dir && i + 1 < n) folder = index_.Open(*folder, *entry);
+      r.stored.push_back(entry->name);
+      ++r.matched;
+      if (link || !folder) {
+        on_index = false;
+        r.host = HostOf(r);
+      }
+    } else {
+      std::optional<std::string> found = FindOnHost(r.host, part);
+      if (!found) break;
+      struct stat st {};
+      HostAppend(&r.host, *found);
+      bool ok = ::lstat(r.host.c_str(), &st) == 0;
+      link = ok && S_ISLNK(st.st_mode);
+      cur_is_dir = ok && S_ISDIR(st.st_mode);
+      r.stored.push_back(std::move(*found));
+      ++r.matched;
+    }
+    if (link) {
       // A host link may point anywhere; only links that stay on the drive count.
-      fs::path target = fs::canonical(next, ec);
-      auto rel = target.lexically_relative(root_);
-      if (ec || rel.empty() || *rel.begin() == "..") {
+      if (!StaysOnDrive(r.host)) {
         r.error = win::ERROR_ACCESS_DENIED;
         return r;
       }
-      st = fs::status(next, ec);
+      struct stat st {};
+      cur_is_dir = ::stat(r.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    r.stored.push_back(*name);
-    cur = std::move(next);
-    cur_is_dir = fs::is_directory(st);
-    ++r.matched;
   }
-  std::size_t n = r.parts.size();
   r.exists = r.matched == n;
   r.is_directory = r.exists && cur_is_dir;
+  r.found_is_directory = cur_is_dir;
   r.parent_is_directory = n > 0 && (r.matched == n || (r.matched + 1 == n && cur_is_dir));
-  r.host = cur;
   for (std::size_t i = r.matched; i < n; ++i) {
-    r.host /= r.parts[i];
+    if (!on_index) HostAppend(&r.host, r.parts[i]);
     r.stored.push_back(r.parts[i]);
   }
-  r.canonical = Join(r.stored);
-  r.key = ToUpper(Join(r.parts));
+  r.key = Join(r.parts, /*upper=*/true);
   return r;
+}
+
+// The host path of what is resolved so far; built only when asked for, as
+// the index answers most calls without it.
+std::string FileSystem::HostOf(const Resolved& r) const {
+  if (!r.host.empty()) return r.host;
+  std::string host = drive_c_;
+  for (const std::string& name : r.stored) HostAppend(&host, name);
+  return host;
+}
+
+bool FileSystem::StaysOnDrive(const std::string& host) const {
+  std::error_code ec;
+  fs::path target = fs::canonical(host, ec);
+  auto rel = target.lexically_relative(root_);
+  return !ec && !rel.empty() && *rel.begin() != "..";
+}
+
+// The host calls on a resolved path: one component relative to its folder's
+// descriptor where the index holds the folder, else the whole host path.
+int FileSystem::HostOpen(const Resolved& r, int flags) const {
+  if (r.parent) return ::openat(r.parent->fd, r.stored.back().c_str(), flags, 0666);
+  return ::open(HostOf(r).c_str(), flags, 0666);
+}
+
+int FileSystem::HostStat(const Resolved& r, struct stat* st) const {
+  if (r.parent) return ::fstatat(r.parent->fd, r.stored.back().c_str(), st, 0);
+  return ::stat(HostOf(r).c_str(), st);
+}
+
+// The index follows what the file system itself created or removed; a change
+// made below a host link may show anywhere on the drive, so the index starts
+// afresh.
+void FileSystem::Created(const Resolved& r, FolderIndex::Kind kind) {
+  if (r.parent && kind == FolderIndex::Kind::kFolder) {
+    FolderIndex::AddNewFolder(*r.parent, r.stored.back());
+  } else if (r.parent) {
+    FolderIndex::Add(*r.parent, r.stored.back(), kind);
+  } else {
+    index_.Clear();
+  }
+}
+
+void FileSystem::Removed(const Resolved& r) {
+  if (r.parent) {
+    FolderIndex::Take(*r.parent, r.stored.back());
+  } else {
+    index_.Clear();
+  }
 }
 
 std::string FileSystem::KeyOf(std::string_view path) const {
   std::vector<std::string> parts;
   if (Split(path, &parts)) return ToUpper(path);
-  return ToUpper(Join(parts));
+  return Join(parts, /*upper=*/true);
 }
 
 FileSystem::OpenFile* FileSystem::Find(win::HANDLE file) const {
@@ -360,9 +463,20 @@ void FileSystem::Credit(std::uint64_t bytes) {
 void FileSystem::FinishPendingDelete(const std::string& key) {
   auto it = delete_pending_.find(key);
   if (it == delete_pending_.end() || HasOpeners(key)) return;
-  std::uint64_t size = HostSize(it->second);
-  std::error_code ec;
-  if (fs::remove(it->second, ec)) Credit(size);
+  struct stat st {};
+  std::uint64_t size =
+      ::stat(it->second.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+  if (::unlink(it->second.c_str()) == 0) {
+    Credit(size);
+    // The key names the file still, unless a name differing in case only came
+    // to stand before it: then the index starts afresh.
+    Resolved r = Resolve(key);
+    if (!r.error && r.exists && HostOf(r) == it->second) {
+      Removed(r);
+    } else {
+      index_.Clear();
+    }
+  }
   attributes_.erase(key);
   delete_pending_.erase(it);
 }
@@ -413,8 +527,9 @@ win::HANDLE FileSystem::CreateFile(const char* path, DWORD access, DWORD share,
     flags |= O_CREAT | O_EXCL;
   }
 
-  int fd = ::open(r.host.c_str(), flags, 0666);
+  int fd = HostOpen(r, flags);
   if (fd < 0) return fail(ErrorFromErrno(errno));
+  if (!r.exists) Created(r, FolderIndex::Kind::kFile);
   if (truncates) {
     std::uint64_t old_size = HostSize(fd);
     if (::ftruncate(fd, 0) != 0) {
@@ -476,8 +591,9 @@ bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
   if (!file) return Fail(error, win::ERROR_INVALID_HANDLE);
   if (!MayWrite(file->access)) return Fail(error, win::ERROR_ACCESS_DENIED);
   std::size_t want = std::min<std::size_t>(buffer.size(), 0xFFFFFFFFu);
-  std::uint64_t size = HostSize(file->fd);
-  std::uint64_t start = AppendOnly(file->access) ? size : file->position;
+  const bool append = AppendOnly(file->access);
+  std::uint64_t size = free_space_ || append ? HostSize(file->fd) : 0;
+  std::uint64_t start = append ? size : file->position;
   std::uint64_t end = start + want;
   std::uint64_t growth = end > size ? end - size : 0;
   // The whole write is refused before a byte is written (partial writes on a
@@ -587,11 +703,14 @@ bool FileSystem::Delete(const char* path, DWORD* error) {
     return Fail(error, win::ERROR_ACCESS_DENIED);
   }
   if (HasOpeners(r.key)) {
-    delete_pending_[r.key] = r.host;  // every opener shares delete
+    delete_pending_[r.key] = HostOf(r);  // every opener shares delete
   } else {
-    std::uint64_t size = HostSize(r.host);
-    std::error_code ec;
-    if (!fs::remove(r.host, ec)) return Fail(error, ErrorFromErrno(ec.value()));
+    struct stat st {};
+    std::uint64_t size = HostStat(r, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    int done = r.parent ? ::unlinkat(r.parent->fd, r.stored.back().c_str(), 0)
+                        : ::unlink(HostOf(r).c_str());
+    if (done != 0) return Fail(error, ErrorFromErrno(errno));
+    Removed(r);
     Credit(size);
     attributes_.erase(r.key);
   }
@@ -635,9 +754,21 @@ bool FileSystem::Move(const char* from, const char* to, DWORD* error) {
   }
   if (dst.key == src.key) {
     // Same file: only the spelling of the name may change.
-    std::error_code ec;
-    fs::path renamed = src.host.parent_path() / dst.parts.back();
-    if (renamed != src.host) fs::rename(src.host, renamed, ec);
+    const std::string& name = dst.parts.back();
+    if (name != src.stored.back()) {
+      if (src.parent) {
+        int fd = src.parent->fd;
+        if (::renameat(fd, src.stored.back().c_str(), fd, name.c_str()) == 0) {
+          FolderIndex::Entry entry = FolderIndex::Take(*src.parent, src.stored.back());
+          entry.name = name;
+          FolderIndex::Put(*src.parent, std::move(entry));
+        }
+      } else {
+        std::string from = HostOf(src);
+        std::string renamed = from.substr(0, from.rfind('/') + 1) + name;
+        if (::rename(from.c_str(), renamed.c_str()) == 0) index_.Clear();
+      }
+    }
     SetError(error, 0);
     return true;
   }
@@ -645,9 +776,20 @@ bool FileSystem::Move(const char* from, const char* to, DWORD* error) {
   if (IsSameOrBelow(dst.key, src.key)) {
     return Fail(error, win::ERROR_ACCESS_DENIED);
   }
-  std::error_code ec;
-  fs::rename(src.host, dst.host, ec);
-  if (ec) return Fail(error, ErrorFromErrno(ec.value()));
+  if (src.parent && dst.parent) {
+    if (::renameat(src.parent->fd, src.stored.back().c_str(), dst.parent->fd,
+                   dst.stored.back().c_str()) != 0) {
+      return Fail(error, ErrorFromErrno(errno));
+    }
+    FolderIndex::Entry entry = FolderIndex::Take(*src.parent, src.stored.back());
+    entry.name = dst.stored.back();
+    FolderIndex::Put(*dst.parent, std::move(entry));
+  } else {
+    if (::rename(HostOf(src).c_str(), HostOf(dst).c_str()) != 0) {
+      return Fail(error, ErrorFromErrno(errno));
+    }
+    index_.Clear();
+  }
   Rekey(src.key, dst.key);
   SetError(error, 0);
   return true;
@@ -696,9 +838,7 @@ bool FileSystem::AttributesEx(const char* path, win::WIN32_FILE_ATTRIBUTE_DATA* 
   }
   if (delete_pending_.count(r.key)) return Fail(error, win::ERROR_ACCESS_DENIED);
   struct stat st {};
-  if (::stat(r.host.c_str(), &st) != 0) {
-    return Fail(error, ErrorFromErrno(errno));
-  }
+  if (HostStat(r, &st) != 0) return Fail(error, ErrorFromErrno(errno));
   DWORD attrs = r.is_directory ? 0 : win::FILE_ATTRIBUTE_ARCHIVE;
   if (auto it = attributes_.find(r.key); it != attributes_.end()) {
     attrs = it->second & ~win::FILE_ATTRIBUTE_DIRECTORY;
@@ -737,7 +877,7 @@ std::size_t FileSystem::OpenHandleCount() const { return handles_.size(); }
 std::optional<fs::path> FileSystem::HostPath(std::string_view path) const {
   Resolved r = Resolve(path);
   if (r.error) return std::nullopt;
-  return r.host;
+  return fs::path(HostOf(r));
 }
 
 bool FileSystem::Exists(std::string_view path) const {
@@ -750,27 +890,68 @@ bool FileSystem::IsDirectory(std::string_view path) const {
   return !r.error && r.is_directory;
 }
 
-std::optional<std::vector<win::BYTE>> FileSystem::ReadAll(std::string_view path) const {
+bool FileSystem::IsFile(std::string_view path) const {
   Resolved r = Resolve(path);
+  return !r.error && r.exists && !r.is_directory;
+}
+
+std::optional<std::vector<win::BYTE>> FileSystem::ReadAll(std::string_view path) const {
+  return ReadResolved(Resolve(path));
+}
+
+std::optional<std::vector<win::BYTE>> FileSystem::ReadResolved(const Resolved& r) const {
   if (r.error || !r.exists || r.is_directory) return std::nullopt;
-  std::ifstream in(r.host, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::vector<win::BYTE>(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
+  int fd = HostOpen(r, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  // A read of a regular file that comes short has met its end: a small file
+  // takes one read, and only one that fills the buffer asks for its size.
+  std::vector<win::BYTE> bytes(4096);
+  std::size_t done = 0;
+  for (;;) {
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+    if (done < bytes.size()) break;
+    bytes.resize(std::max<std::size_t>(HostSize(fd) + 1, 2 * bytes.size()));
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return bytes;
 }
 
 void FileSystem::WriteAll(std::string_view path, std::span<const win::BYTE> bytes) {
-  Resolved r = Resolve(path);
+  WriteResolved(Resolve(path), bytes);
+}
+
+void FileSystem::WriteResolved(Resolved r, std::span<const win::BYTE> bytes) {
   if (r.error || r.parts.empty() || r.is_directory) return;
   if (!r.parent_is_directory) {
     std::vector<std::string> parent(r.parts.begin(), r.parts.end() - 1);
     MakeDirectories(Join(parent));
-    r = Resolve(path);
+    r = ResolveParts(std::move(r.parts));
     if (r.error || !r.parent_is_directory) return;
   }
-  std::ofstream out(r.host, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
+  int fd = HostOpen(r, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return;
+  if (!r.exists) Created(r, FolderIndex::Kind::kFile);
+  for (std::size_t done = 0; done < bytes.size();) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+}
+
+void FileSystem::CopyAll(std::string_view from, std::string_view to) {
+  Resolved source = Resolve(from);
+  Resolved destination = Resolve(to);
+  if (source.error || destination.error ||
+      EqualNoCase(Join(source.stored), Join(destination.stored))) {
+    return;
+  }
+  if (auto bytes = ReadResolved(source)) WriteResolved(std::move(destination), *bytes);
 }
 
 void FileSystem::WriteAll(std::string_view path, std::string_view text) {
@@ -780,15 +961,18 @@ void FileSystem::WriteAll(std::string_view path, std::string_view text) {
 
 void FileSystem::MakeDirectories(std::string_view path) {
   Resolved r = Resolve(path);
-  if (r.error || r.exists) return;
   // The existing prefix must be a folder to go on below it.
-  fs::path cur = drive_c_;
-  for (std::size_t i = 0; i < r.matched; ++i) cur /= r.stored[i];
-  std::error_code ec;
-  if (!fs::is_directory(cur, ec)) return;
+  if (r.error || r.exists || !r.found_is_directory) return;
   for (std::size_t i = r.matched; i < r.parts.size(); ++i) {
-    cur /= r.parts[i];
-    if (!fs::create_directory(cur, ec) && ec) return;
+    Resolved step = ResolveParts({r.parts.begin(), r.parts.begin() + i + 1});
+    if (step.exists) {
+      if (!step.is_directory) return;
+      continue;
+    }
+    int done = step.parent ? ::mkdirat(step.parent->fd, step.stored.back().c_str(), 0777)
+                           : ::mkdir(HostOf(step).c_str(), 0777);
+    if (done != 0) return;
+    Created(step, FolderIndex::Kind::kFolder);
   }
 }
 
@@ -796,7 +980,10 @@ bool FileSystem::Remove(std::string_view path) {
   Resolved r = Resolve(path);
   if (r.error || !r.exists || r.parts.empty()) return false;
   std::error_code ec;
-  if (fs::remove_all(r.host, ec) == 0 || ec) return false;
+  std::uintmax_t removed = fs::remove_all(HostOf(r), ec);
+  if (ec) index_.Clear();  // some of the tree may be gone
+  if (removed == 0 || ec) return false;
+  Removed(r);
   std::erase_if(attributes_,
                 [&](const auto& e) { return IsSameOrBelow(e.first, r.key); });
   return true;
@@ -804,7 +991,7 @@ bool FileSystem::Remove(std::string_view path) {
 
 std::string FileSystem::Canonical(std::string_view path) const {
   Resolved r = Resolve(path);
-  return r.error ? std::string() : r.canonical;
+  return r.error ? std::string() : Join(r.stored);
 }
 
 std::vector<std::string> FileSystem::List(std::string_view folder) const {
@@ -812,11 +999,13 @@ std::vector<std::string> FileSystem::List(std::string_view folder) const {
   Resolved r = Resolve(folder);
   if (r.error || !r.is_directory) return out;
   std::error_code ec;
-  for (fs::recursive_directory_iterator it(r.host, ec), end; !ec && it != end;
+  const fs::path top(HostOf(r));
+  const std::string canonical = Join(r.stored);
+  for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end;
        it.increment(ec)) {
     if (it->is_symlink(ec) || !it->is_regular_file(ec)) continue;
-    std::string name = r.canonical;
-    for (const auto& part : it->path().lexically_relative(r.host)) {
+    std::string name = canonical;
+    for (const auto& part : it->path().lexically_relative(top)) {
       if (!name.ends_with('\\')) name += '\\';
       name += part.string();
     }
@@ -828,7 +1017,7 @@ std::vector<std::string> FileSystem::List(std::string_view folder) const {
 
 void FileSystem::SetCurrentDirectory(std::string path) {
   Resolved r = Resolve(path);
-  if (!r.error) current_directory_ = r.canonical;
+  if (!r.error) current_directory_ = Join(r.stored);
 }
 
 // --- State beside the files.

@@ -21,7 +21,14 @@
 // Every call returns its result and puts Windows' error code in *error (0 when a
 // success leaves nothing to report). The machine turns that into the last-error
 // value.
+//
+// The names on the drive are read from the host once per folder and then kept
+// in memory (folder_index.h): while a FileSystem lives, it alone changes the
+// folder. Changes made on the host meanwhile are not seen; a new FileSystem
+// (the next run) sees them.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -34,6 +41,7 @@
 #include <vector>
 
 #include "platform/win32_types.h"
+#include "winsim/folder_index.h"
 
 namespace orvane::winsim {
 
@@ -77,10 +85,15 @@ class FileSystem {
   std::optional<std::filesystem::path> HostPath(std::string_view path) const;
   bool Exists(std::string_view path) const;
   bool IsDirectory(std::string_view path) const;
+  // An existing file, not a folder.
+  bool IsFile(std::string_view path) const;
   std::optional<std::vector<win::BYTE>> ReadAll(std::string_view path) const;
   // Writes the whole file, creating missing folders.
   void WriteAll(std::string_view path, std::span<const win::BYTE> bytes);
   void WriteAll(std::string_view path, std::string_view text);
+  // WriteAll(to, ReadAll(from)); nothing when `from` cannot be read or both
+  // name the same file.
+  void CopyAll(std::string_view from, std::string_view to);
   void MakeDirectories(std::string_view path);
   bool Remove(std::string_view path);
   // Canonical Windows form of an existing path ("C:\ORVANE\res"), in the stored
@@ -121,6 +134,15 @@ class FileSystem {
  private:
   struct Resolved;
   Resolved Resolve(std::string_view path) const;
+  Resolved ResolveParts(std::vector<std::string> parts) const;
+  std::string HostOf(const Resolved& r) const;
+  bool StaysOnDrive(const std::string& host) const;
+  int HostOpen(const Resolved& r, int flags) const;
+  int HostStat(const Resolved& r, struct stat* st) const;
+  std::optional<std::vector<win::BYTE>> ReadResolved(const Resolved& r) const;
+  void WriteResolved(Resolved r, std::span<const win::BYTE> bytes);
+  void Created(const Resolved& r, FolderIndex::Kind kind);
+  void Removed(const Resolved& r);
   win::DWORD Split(std::string_view path, std::vector<std::string>* parts) const;
   std::string KeyOf(std::string_view path) const;
   OpenFile* Find(win::HANDLE file) const;
@@ -131,7 +153,7 @@ class FileSystem {
   void Rekey(const std::string& from, const std::string& to);
   void Credit(std::uint64_t bytes);
 
-  std::filesystem::path drive_c_;
+  std::string drive_c_;  // host path
   std::string current_directory_ = "C:\\";
   // Keys are canonical Windows paths in upper case.
   std::map<std::string, win::DWORD> attributes_;
@@ -142,7 +164,8 @@ class FileSystem {
   std::uintptr_t next_handle_ = 0x1000;
   std::filesystem::path root_;  // drive_c_ with host links resolved
   // Files deleted while open: key to host path, removed when the last opener goes.
-  std::map<std::string, std::filesystem::path> delete_pending_;
+  std::map<std::string, std::string> delete_pending_;
+  mutable FolderIndex index_;
   bool rename_in_use_allowed_ = true;
 };
 

@@ -60,6 +60,7 @@ char Upper(char c) {
 int CompareNames(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;  // most bytes match as they are
     const auto ca = static_cast<unsigned char>(Upper(a[i]));
     const auto cb = static_cast<unsigned char>(Upper(b[i]));
     if (ca != cb) return ca < cb ? -1 : 1;

@@ -453,7 +453,7 @@ bool Spooler::DriverInstalled(std::string_view name) const {
 std::optional<std::string> Spooler::LocateDriverFile(const Environment& env,
                                                      std::string_view file) const {
   std::string path = HasDirectory(file) ? std::string(file) : Key(env.driver_dir, file);
-  if (!files_.Exists(path) || files_.IsDirectory(path)) return std::nullopt;
+  if (!files_.IsFile(path)) return std::nullopt;
   return path;
 }
 
@@ -498,12 +498,7 @@ DWORD Spooler::AddPrinterDriver(const SpoolerCall& call, DWORD level,
     std::string target = env->driver_dir + "\\" + std::to_string(version);
     files_.MakeDirectories(target);
     for (std::size_t i = 0; i < names.size(); ++i) {
-      std::string destination = Key(target, FilePart(names[i]));
-      if (EqualIgnoringCase(files_.Canonical(sources[i]),
-                            files_.Canonical(destination))) {
-        continue;
-      }
-      if (auto bytes = files_.ReadAll(sources[i])) files_.WriteAll(destination, *bytes);
+      files_.CopyAll(sources[i], Key(target, FilePart(names[i])));  // not onto itself
     }
   }
 

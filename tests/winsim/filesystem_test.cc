@@ -251,13 +251,19 @@ TEST_F(FileSystemTest, PathsResolveWithoutCaseAndStayOnTheDrive) {
             (std::vector<std::string>{"C:\\Orvane\\Res\\NewFile.Txt",
                                       "C:\\Orvane\\Res\\Port.DLL"}));
 
-  // ".." stops at the root; a host link leading off the drive is refused.
+  // ".." stops at the root; a host link leading off the drive is refused, one
+  // that stays on it is followed.
   std::ofstream(temp_ / "secret.txt") << "s";
   EXPECT_EQ(Open("C:\\..\\secret.txt", GENERIC_READ, 0, OPEN_EXISTING).error, 2u);
   EXPECT_EQ(*disk_->HostPath("C:\\..\\..\\secret.txt"), temp_ / "drive_c" / "secret.txt");
   fs::create_directory_symlink(temp_, temp_ / "drive_c" / "out");
+  fs::create_directory_symlink(temp_ / "drive_c" / "Orvane", temp_ / "drive_c" / "in");
+  disk_ = std::make_unique<FileSystem>(temp_ / "drive_c");  // the next run sees the host's
   EXPECT_EQ(Open("C:\\out\\secret.txt", GENERIC_READ, 0, OPEN_EXISTING).error, 5u);
   EXPECT_FALSE(disk_->Exists("C:\\OUT\\secret.txt"));
+  EXPECT_FALSE(disk_->Exists("C:\\orvane\\Linked.txt"));
+  disk_->WriteAll("C:\\in\\linked.txt", "l");
+  EXPECT_EQ(disk_->Canonical("C:\\orvane\\Linked.txt"), "C:\\Orvane\\linked.txt");
 }
 
 struct PathCallRow {
