@@ -161,9 +161,9 @@ Part DriverPart(Platform& platform, const WindowsFacts& facts, Listing<win::Driv
   });
   const std::string name = "\"ORVANE Printer Driver\"";
   if (*record != nullptr) {
-    SetPart(&part, Status::kPresent,
-            name + (facts.win9x_path ? "" : " version " + std::to_string(wanted)) + " for \"" +
-                facts.environment + "\"");
+    std::string found = name;
+    if (!facts.win9x_path) found.append(" version ").append(std::to_string(wanted));
+    SetPart(&part, Status::kPresent, found.append(" for \"").append(facts.environment) + "\"");
   } else if (other != nullptr) {
     SetPart(&part, Status::kWrong,
             name + " is installed as version " + std::to_string(other->cVersion) + ", not " +

@@ -17,7 +17,7 @@ constexpr std::size_t kDriverDirBuffer = 256;
 std::string WindowsFacts::Windows() const {
   const char* family = nt_family ? "NT family" : win9x_path ? "95/98/ME family" : "Win32s";
   std::string version = std::to_string(major) + "." + std::to_string(minor);
-  if (nt_family) version += "." + std::to_string(build);  // GetVersion has it on NT only
+  if (nt_family) version.append(".").append(std::to_string(build));  // GetVersion: NT only
   return version + ", " + family;
 }
 
