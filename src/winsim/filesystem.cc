@@ -998,21 +998,53 @@ std::vector<std::string> FileSystem::List(std::string_view folder) const {
   std::vector<std::string> out;
   Resolved r = Resolve(folder);
   if (r.error || !r.is_directory) return out;
+  FolderIndex::Folder* top = r.parts.empty() ? index_.Root() : nullptr;
+  if (r.parent) {
+    FolderIndex::Entry* entry = FolderIndex::Find(*r.parent, r.stored.back());
+    if (entry && entry->kind == FolderIndex::Kind::kFolder) top = index_.Open(*r.parent, *entry);
+  }
+  if (top) {
+    ListIndexed(*top, Join(r.stored), &out);
+  } else {
+    ListOnHost(HostOf(r), Join(r.stored), &out);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The regular files below a folder; host links are neither listed nor followed.
+void FileSystem::ListIndexed(FolderIndex::Folder& folder, const std::string& path,
+                             std::vector<std::string>* out) const {
+  for (auto& [key, entries] : folder.names) {
+    for (FolderIndex::Entry& entry : entries) {
+      std::string name = path.ends_with('\\') ? path + entry.name : path + '\\' + entry.name;
+      if (entry.kind == FolderIndex::Kind::kFile) {
+        out->push_back(std::move(name));
+      } else if (entry.kind == FolderIndex::Kind::kFolder) {
+        if (FolderIndex::Folder* below = index_.Open(folder, entry)) {
+          ListIndexed(*below, name, out);
+        } else {
+          ListOnHost(HostOf(Resolve(name)), name, out);
+        }
+      }
+    }
+  }
+}
+
+void FileSystem::ListOnHost(const std::string& host, const std::string& path,
+                            std::vector<std::string>* out) {
   std::error_code ec;
-  const fs::path top(HostOf(r));
-  const std::string canonical = Join(r.stored);
+  const fs::path top(host);
   for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end;
        it.increment(ec)) {
     if (it->is_symlink(ec) || !it->is_regular_file(ec)) continue;
-    std::string name = canonical;
+    std::string name = path;
     for (const auto& part : it->path().lexically_relative(top)) {
       if (!name.ends_with('\\')) name += '\\';
       name += part.string();
     }
-    out.push_back(std::move(name));
+    out->push_back(std::move(name));
   }
-  std::sort(out.begin(), out.end());
-  return out;
 }
 
 void FileSystem::SetCurrentDirectory(std::string path) {

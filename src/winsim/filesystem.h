@@ -136,6 +136,10 @@ class FileSystem {
   Resolved Resolve(std::string_view path) const;
   Resolved ResolveParts(std::vector<std::string> parts) const;
   std::string HostOf(const Resolved& r) const;
+  void ListIndexed(FolderIndex::Folder& folder, const std::string& path,
+                   std::vector<std::string>* out) const;
+  static void ListOnHost(const std::string& host, const std::string& path,
+                         std::vector<std::string>* out);
   bool StaysOnDrive(const std::string& host) const;
   int HostOpen(const Resolved& r, int flags) const;
   int HostStat(const Resolved& r, struct stat* st) const;

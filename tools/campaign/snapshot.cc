@@ -1,9 +1,6 @@
 #include "tools/campaign/snapshot.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 namespace orvane::campaign {
@@ -168,17 +165,12 @@ std::string Upper(std::string_view text) {
 Snapshot TakeSnapshot(const winsim::Machine& machine) {
   Snapshot snapshot;
   for (const char* root : kRoots) Walk(machine.registry(), root, &snapshot);
-  // The files straight from the host folder that holds drive C:, which keeps
-  // the names in their stored case: faster than resolving each Windows path.
-  const std::optional<std::filesystem::path> drive = machine.files().HostPath("C:\\");
-  if (!drive) return snapshot;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(*drive)) {
-    if (!entry.is_regular_file()) continue;
-    std::string path = "C:\\" + entry.path().lexically_relative(*drive).string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    snapshot.files[Upper(path)] = FileState{path, std::move(bytes)};
+  // The files of drive C: in their stored case, listed from the simulator's
+  // index of its names, so that only the contents are read from the host.
+  for (const std::string& path : machine.files().List("C:\\")) {
+    const std::optional<std::vector<win::BYTE>> bytes = machine.files().ReadAll(path);
+    snapshot.files[Upper(path)] =
+        FileState{path, bytes ? std::string(bytes->begin(), bytes->end()) : std::string()};
   }
   return snapshot;
 }
