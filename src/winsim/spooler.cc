@@ -417,7 +417,10 @@ DWORD Spooler::EnumPrinterDrivers(const SpoolerCall& call, const char* environme
       places.emplace_back(Key(root, version), Key(env->driver_dir, version.substr(8)));
     }
   }
-  for (const auto& [drivers_key, folder] : places) {
+  for (const auto& place : places) {
+    // Named, not bound: clang 14 cannot capture a structured binding.
+    const std::string& drivers_key = place.first;
+    const std::string& folder = place.second;
     for (const std::string& name : registry_.SubkeyNames(drivers_key)) {
       std::string key = Key(drivers_key, name);
       if (!registry_.GetValue(key, "Driver")) continue;

@@ -25,8 +25,7 @@ using winsim::Registry;
 constexpr const char* kWatchedKeys[] = {
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print",
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane",
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping"
-    "\\orvane.ini",
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\orvane.ini",
     "HKEY_LOCAL_MACHINE\\Software\\Orvane",
 };
 struct WatchedValue {
