@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "winsim/host_memory.h"
 #include "winsim/journal.h"
 
 namespace orvane::winsim {
@@ -67,7 +68,7 @@ Machine::Machine(WindowsVersion version, std::filesystem::path driveC)
 }
 
 Machine::~Machine() {
-  for (auto& [block, size] : heap_) std::free(block);
+  for (auto& [block, mapped] : heap_) FreeHostBlock(block, mapped);
 }
 
 bool Machine::Fails(std::string_view call, std::string_view subject) {
@@ -300,8 +301,9 @@ BOOL Machine::GetFileAttributesExA(const char* fileName,
 void* Machine::HeapAlloc(SIZE_T bytes) {
   if (faults_.Fail("HeapAlloc", std::to_string(bytes))) return nullptr;
   if (bytes > kLargestBlock) return nullptr;
-  void* block = std::malloc(bytes == 0 ? 1 : bytes);
-  if (block) heap_[block] = bytes;
+  std::size_t mapped = 0;
+  void* block = AllocateHostBlock(bytes, &mapped);
+  if (block) heap_[block] = mapped;
   return block;
 }
 
@@ -309,7 +311,7 @@ void Machine::HeapFree(void* block) {
   if (!block) return;
   auto it = heap_.find(block);
   if (it == heap_.end()) return;  // not ours: Windows would fail the call
-  std::free(block);
+  FreeHostBlock(block, it->second);
   heap_.erase(it);
 }
 

@@ -265,7 +265,7 @@ class Machine final : public Platform {
   std::string command_line_ = "\"C:\\orvane\\setup.exe\"";
   std::vector<std::string> environment_;
   std::string environment_block_;
-  std::map<void*, win::SIZE_T> heap_;
+  std::map<void*, std::size_t> heap_;  // block to its mapped length (host_memory.h)
   win::DWORD next_process_id_ = 0x400;
 };
 

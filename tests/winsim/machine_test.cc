@@ -296,8 +296,9 @@ TEST(Heap, BlocksCanBeRefusedAndLeaksAreReported) {
   SimMachine m(WindowsVersion::kWinXp);
   m->faults().Add({"HeapAlloc", "", 0, FaultMode::kOnce});
   EXPECT_EQ(m->HeapAlloc(100), nullptr);
-  void* block = m->HeapAlloc(100);
+  void* block = m->HeapAlloc((SIZE_T{6} << 20) + 1);  // mapped apart: host_memory.h
   ASSERT_NE(block, nullptr);
+  static_cast<volatile char*>(block)[SIZE_T{6} << 20] = 1;  // its last byte is there
   EXPECT_EQ(m->LeakReport().size(), 1u);
   m->HeapFree(block);
   EXPECT_TRUE(m->LeakReport().empty());
