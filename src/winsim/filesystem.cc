@@ -28,6 +28,11 @@ constexpr DWORD kShareAll =
 constexpr DWORD kKeptAttributes = win::FILE_ATTRIBUTE_READONLY |
                                   win::FILE_ATTRIBUTE_HIDDEN |
                                   win::FILE_ATTRIBUTE_SYSTEM;
+// A WriteFile goes to the host in pieces of this size. Measured on the
+// project's host with the file on ext4: one write of a 256 MiB block took two
+// to five times as long as the same bytes in 1 MiB pieces (8 MiB pieces were
+// as slow as one write); on tmpfs the pieces cost nothing.
+constexpr std::size_t kHostPiece = std::size_t{1} << 20;
 // STATUS_USER_MAPPED_FILE: truncating a file that is mapped.
 constexpr DWORD kErrorUserMappedFile = 1224;
 constexpr DWORD kErrorBadNetPath = 53;
@@ -603,7 +608,7 @@ bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
   }
   std::size_t done = 0;
   while (done < want) {
-    ssize_t n = ::pwrite(file->fd, buffer.data() + done, want - done,
+    ssize_t n = ::pwrite(file->fd, buffer.data() + done, std::min(want - done, kHostPiece),
                          static_cast<off_t>(start + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {

@@ -222,6 +222,16 @@ TEST_F(FileSystemTest, FullDiskWritesNothing) {
   EXPECT_EQ(disk_->free_space(), std::optional<std::uint64_t>(10));
 }
 
+TEST_F(FileSystemTest, LargeFilesAreWrittenAndReadWhole) {
+  const std::vector<BYTE> block((std::size_t{3} << 20) + 5, 'x');  // host writes go in pieces
+  Opened f = Open("C:\\big.bin", kRW, 0, CREATE_NEW);
+  DWORD written = 0;
+  EXPECT_TRUE(disk_->Write(f.handle, block, &written, nullptr));
+  EXPECT_EQ(written, block.size());
+  disk_->Close(f.handle, nullptr);
+  EXPECT_EQ(disk_->ReadAll("C:\\big.bin"), block);
+}
+
 TEST_F(FileSystemTest, PathsResolveWithoutCaseAndStayOnTheDrive) {
   disk_->WriteAll("C:\\Orvane\\Res\\Port.DLL", "p");
   disk_->SetCurrentDirectory("c:\\orvane");
