@@ -47,6 +47,11 @@ std::optional<win::DWORD> FaultTable::Stale(std::string_view call,
   return Take(call, subject, true);
 }
 
+bool FaultTable::Names(std::string_view call) const {
+  return std::any_of(faults_.begin(), faults_.end(),
+                     [&](const Fault& f) { return f.call == call; });
+}
+
 std::optional<win::DWORD> FaultTable::Take(std::string_view call,
                                            std::string_view subject, bool stale) {
   for (auto it = faults_.begin(); it != faults_.end(); ++it) {

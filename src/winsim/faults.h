@@ -42,6 +42,14 @@ class FaultTable {
   std::optional<win::DWORD> Fail(std::string_view call, std::string_view subject);
   // A stale last-error value for this call and subject, if one is armed.
   std::optional<win::DWORD> Stale(std::string_view call, std::string_view subject);
+  // Fail, with the subject made only when a fault names the call: most calls
+  // meet no fault, and some subjects (a key's whole path) cost to make.
+  template <typename MakeSubject>
+  std::optional<win::DWORD> FailWith(std::string_view call, MakeSubject&& subject) {
+    if (!Names(call)) return std::nullopt;
+    return Fail(call, subject());
+  }
+  bool Names(std::string_view call) const;
   const std::vector<Fault>& faults() const { return faults_; }
   void Clear() { faults_.clear(); }
 

@@ -116,7 +116,8 @@ std::string Machine::RegSubject(HKEY key, const char* subKey) const {
 
 LONG Machine::RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/,
                             REGSAM desired, HKEY* result) {
-  if (auto code = faults_.Fail("RegOpenKeyExA", RegSubject(key, subKey))) {
+  auto subject = [&] { return RegSubject(key, subKey); };
+  if (auto code = faults_.FailWith("RegOpenKeyExA", subject)) {
     if (result) *result = kNullKey;
     return static_cast<LONG>(*code);
   }
@@ -124,7 +125,8 @@ LONG Machine::RegOpenKeyExA(HKEY key, const char* subKey, DWORD /*options*/,
 }
 
 LONG Machine::RegCreateKeyA(HKEY key, const char* subKey, HKEY* result) {
-  if (auto code = faults_.Fail("RegCreateKeyA", RegSubject(key, subKey))) {
+  auto subject = [&] { return RegSubject(key, subKey); };
+  if (auto code = faults_.FailWith("RegCreateKeyA", subject)) {
     if (result) *result = kNullKey;
     return static_cast<LONG>(*code);
   }
@@ -133,7 +135,8 @@ LONG Machine::RegCreateKeyA(HKEY key, const char* subKey, HKEY* result) {
 
 LONG Machine::RegQueryValueExA(HKEY key, const char* valueName, DWORD* type,
                                std::span<BYTE> data, DWORD* cbData) {
-  if (auto code = faults_.Fail("RegQueryValueExA", RegSubject(key, valueName))) {
+  auto subject = [&] { return RegSubject(key, valueName); };
+  if (auto code = faults_.FailWith("RegQueryValueExA", subject)) {
     return static_cast<LONG>(*code);
   }
   return registry_.QueryValue(key, valueName, type, data, cbData);
@@ -141,21 +144,24 @@ LONG Machine::RegQueryValueExA(HKEY key, const char* valueName, DWORD* type,
 
 LONG Machine::RegSetValueExA(HKEY key, const char* valueName, DWORD /*reserved*/,
                              DWORD type, std::span<const BYTE> data) {
-  if (auto code = faults_.Fail("RegSetValueExA", RegSubject(key, valueName))) {
+  auto subject = [&] { return RegSubject(key, valueName); };
+  if (auto code = faults_.FailWith("RegSetValueExA", subject)) {
     return static_cast<LONG>(*code);
   }
   return registry_.SetValue(key, valueName, type, data);
 }
 
 LONG Machine::RegDeleteKeyA(HKEY key, const char* subKey) {
-  if (auto code = faults_.Fail("RegDeleteKeyA", RegSubject(key, subKey))) {
+  auto subject = [&] { return RegSubject(key, subKey); };
+  if (auto code = faults_.FailWith("RegDeleteKeyA", subject)) {
     return static_cast<LONG>(*code);
   }
   return registry_.DeleteKey(key, subKey);
 }
 
 LONG Machine::SHDeleteKeyA(HKEY key, const char* subKey) {
-  if (auto code = faults_.Fail("SHDeleteKeyA", RegSubject(key, subKey))) {
+  auto subject = [&] { return RegSubject(key, subKey); };
+  if (auto code = faults_.FailWith("SHDeleteKeyA", subject)) {
     return static_cast<LONG>(*code);
   }
   return registry_.DeleteTree(key, subKey);

@@ -83,19 +83,36 @@ std::vector<KeyPtr>::iterator LowerBound(Registry::Key& key,
                           });
 }
 
-KeyPtr FindSubkey(Registry::Key& key, std::string_view name) {
+// Walks hand out a subkey as its entry in the parent's list, so that no
+// reference count changes on the way down; the caller copies the last one.
+const KeyPtr* FindSubkey(Registry::Key& key, std::string_view name) {
   auto it = LowerBound(key, name);
-  if (it != key.subkeys.end() && SameName((*it)->name, name)) return *it;
+  if (it != key.subkeys.end() && SameName((*it)->name, name)) return &*it;
   return nullptr;
 }
 
-KeyPtr FindOrAddSubkey(Registry::Key& key, std::string_view name) {
+const KeyPtr& FindOrAddSubkey(Registry::Key& key, std::string_view name) {
   auto it = LowerBound(key, name);
   if (it != key.subkeys.end() && SameName((*it)->name, name)) return *it;
   auto child = std::make_shared<Registry::Key>(name);
   child->parent = &key;
-  key.subkeys.insert(it, child);
-  return child;
+  return *key.subkeys.insert(it, std::move(child));
+}
+
+// The key `names` lead to below `from`; null when one of them is missing.
+const KeyPtr* WalkDown(const KeyPtr& from, const std::vector<std::string_view>& names) {
+  const KeyPtr* key = &from;
+  for (std::string_view name : names) {
+    key = FindSubkey(**key, name);
+    if (!key) return nullptr;
+  }
+  return key;
+}
+
+const KeyPtr& WalkDownMaking(const KeyPtr& from, const std::vector<std::string_view>& names) {
+  const KeyPtr* key = &from;
+  for (std::string_view name : names) key = &FindOrAddSubkey(**key, name);
+  return *key;
 }
 
 std::vector<RegValue>::iterator FindValue(Registry::Key& key,
@@ -170,6 +187,7 @@ std::string_view Registry::RootName(std::size_t index) {
 std::optional<std::size_t> Registry::SplitPath(
     std::string_view path, std::vector<std::string_view>* names) {
   names->clear();
+  names->reserve(16);  // one allocation for the deepest of the installer's keys
   const std::size_t end = path.find('\\');
   const std::string_view root = path.substr(0, end);
   std::optional<std::size_t> index;
@@ -210,12 +228,8 @@ std::shared_ptr<Registry::Key> Registry::FindPath(std::string_view path) const {
   std::vector<std::string_view> names;
   const std::optional<std::size_t> root = SplitPath(path, &names);
   if (!root) return nullptr;
-  KeyPtr key = FindHandle(kRootKeys[*root])->key;
-  for (std::string_view name : names) {
-    key = FindSubkey(*key, name);
-    if (!key) return nullptr;
-  }
-  return key;
+  const KeyPtr* key = WalkDown(FindHandle(kRootKeys[*root])->key, names);
+  return key ? *key : nullptr;
 }
 
 std::shared_ptr<Registry::Key> Registry::MakePath(std::string_view path) {
@@ -225,9 +239,7 @@ std::shared_ptr<Registry::Key> Registry::MakePath(std::string_view path) {
     throw std::invalid_argument("registry path without a root key: " +
                                 std::string(path));
   }
-  KeyPtr key = FindHandle(kRootKeys[*root])->key;
-  for (std::string_view name : names) key = FindOrAddSubkey(*key, name);
-  return key;
+  return WalkDownMaking(FindHandle(kRootKeys[*root])->key, names);
 }
 
 std::string Registry::FullPath(const Key& key) const {
@@ -290,14 +302,11 @@ LONG Registry::OpenKey(HKEY key, const char* subKey, REGSAM desired,
   if (handle->key->deleted) return win::ERROR_KEY_DELETED;
   std::vector<std::string_view> names;
   if (LONG rc = SplitSubkey(subKey, &names)) return rc;
-  KeyPtr target = handle->key;
-  for (std::string_view name : names) {
-    target = FindSubkey(*target, name);
-    if (!target) return win::ERROR_FILE_NOT_FOUND;
-  }
+  const KeyPtr* target = WalkDown(handle->key, names);
+  if (!target) return win::ERROR_FILE_NOT_FOUND;
   // No access check: the simulated user may open any key with any rights,
   // including none at all (desired == 0 is allowed by Windows).
-  *result = NewHandle(std::move(target), desired);
+  *result = NewHandle(*target, desired);
   return win::ERROR_SUCCESS;
 }
 
@@ -319,10 +328,8 @@ LONG Registry::CreateKey(HKEY key, const char* subKey, HKEY* result) {
   // administrator everything [MS: RegCreateKeyA, hKey; Wine test registry.c:
   // test_reg_create_key, "all versions of Windows ignore the access rights to
   // the parent handle"].
-  KeyPtr target = handle->key;
-  for (std::string_view name : names) target = FindOrAddSubkey(*target, name);
   // RegCreateKeyA asks for MAXIMUM_ALLOWED, which is everything here.
-  *result = NewHandle(std::move(target), win::KEY_ALL_ACCESS);
+  *result = NewHandle(WalkDownMaking(handle->key, names), win::KEY_ALL_ACCESS);
   return win::ERROR_SUCCESS;
 }
 
@@ -395,11 +402,9 @@ LONG Registry::DeleteKey(HKEY key, const char* subKey) {
   if (LONG rc = SplitSubkey(subKey, &names)) return rc;
   // The subkey is opened with DELETE access of its own, so the parent
   // handle's access does not matter [MS: RegDeleteKeyA, hKey].
-  KeyPtr target = handle->key;
-  for (std::string_view name : names) {
-    target = FindSubkey(*target, name);
-    if (!target) return win::ERROR_FILE_NOT_FOUND;
-  }
+  const KeyPtr* found = WalkDown(handle->key, names);
+  if (!found) return win::ERROR_FILE_NOT_FOUND;
+  KeyPtr target = *found;
   if (target->parent == root_.get()) return win::ERROR_ACCESS_DENIED;
   // NT refuses a key that has subkeys; 95/98/ME take the whole subtree
   // [Wine server/registry.c: delete_key; MS: CRegKey::DeleteSubKey].
@@ -416,11 +421,9 @@ LONG Registry::DeleteTree(HKEY key, const char* subKey) {
   if (handle->key->deleted) return win::ERROR_KEY_DELETED;
   std::vector<std::string_view> names;
   if (LONG rc = SplitSubkey(subKey, &names)) return rc;
-  KeyPtr target = handle->key;
-  for (std::string_view name : names) {
-    target = FindSubkey(*target, name);
-    if (!target) return win::ERROR_FILE_NOT_FOUND;
-  }
+  const KeyPtr* found = WalkDown(handle->key, names);
+  if (!found) return win::ERROR_FILE_NOT_FOUND;
+  KeyPtr target = *found;
   if (names.empty()) {
     // No subkey: the key's contents go and the key stays
     // [Wine kernelbase/registry.c: RegDeleteTreeW; test_delete_tree].
