@@ -186,6 +186,8 @@ struct FileSystem::OpenFile {
   DWORD access = 0;
   DWORD share = 0;
   std::uint64_t position = 0;
+  bool on_index = false;               // opened by a path without a host link
+  std::optional<std::uint64_t> size;   // as last seen; see SizeOf
 };
 
 // A Windows path resolved against the host folder: the existing prefix in its
@@ -461,6 +463,30 @@ bool FileSystem::HasOpeners(const std::string& key) const {
                      [&](const auto& h) { return h.second->key == key; });
 }
 
+// An open file's size without asking the host where that can be known: a
+// handle keeps the size it last saw, and the file system's own writes and
+// truncations keep it current for every handle of the file. A write through
+// a host link may reach a file that is open under another name, and a whole
+// file written or removed by path may be open: then every handle asks again.
+std::uint64_t FileSystem::SizeOf(OpenFile& file) const {
+  if (file.size) return *file.size;
+  std::uint64_t size = HostSize(file.fd);
+  if (file.on_index) file.size = size;
+  return size;
+}
+
+void FileSystem::Resized(const OpenFile& by, std::uint64_t end, bool truncated) {
+  if (!by.on_index) return ForgetSizes();
+  for (auto& [value, file] : handles_) {
+    if (file->key != by.key || !file->size) continue;
+    file->size = truncated ? end : std::max(*file->size, end);
+  }
+}
+
+void FileSystem::ForgetSizes() {
+  for (auto& [value, file] : handles_) file->size.reset();
+}
+
 void FileSystem::Credit(std::uint64_t bytes) {
   if (free_space_) *free_space_ += bytes;
 }
@@ -536,7 +562,7 @@ win::HANDLE FileSystem::CreateFile(const char* path, DWORD access, DWORD share,
   if (fd < 0) return fail(ErrorFromErrno(errno));
   if (!r.exists) Created(r, FolderIndex::Kind::kFile);
   if (truncates) {
-    std::uint64_t old_size = HostSize(fd);
+    std::uint64_t old_size = free_space_ ? HostSize(fd) : 0;
     if (::ftruncate(fd, 0) != 0) {
       int err = errno;
       ::close(fd);
@@ -558,6 +584,9 @@ win::HANDLE FileSystem::CreateFile(const char* path, DWORD access, DWORD share,
   file->path = path;
   file->access = access;
   file->share = share;
+  file->on_index = r.parent != nullptr;
+  if (file->on_index && (!r.exists || truncates)) file->size = 0;
+  if (truncates) Resized(*file, 0, /*truncated=*/true);
   std::uintptr_t value = next_handle_;
   next_handle_ += 4;
   handles_[value] = std::move(file);
@@ -597,7 +626,7 @@ bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
   if (!MayWrite(file->access)) return Fail(error, win::ERROR_ACCESS_DENIED);
   std::size_t want = std::min<std::size_t>(buffer.size(), 0xFFFFFFFFu);
   const bool append = AppendOnly(file->access);
-  std::uint64_t size = free_space_ || append ? HostSize(file->fd) : 0;
+  std::uint64_t size = free_space_ || append ? SizeOf(*file) : 0;
   std::uint64_t start = append ? size : file->position;
   std::uint64_t end = start + want;
   std::uint64_t growth = end > size ? end - size : 0;
@@ -614,6 +643,7 @@ bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
     if (n <= 0) {
       DWORD code = (n < 0 && (errno == ENOSPC || errno == EDQUOT))
                        ? win::ERROR_DISK_FULL : win::ERROR_WRITE_FAULT;
+      if (done > 0) ForgetSizes();  // part of it may have been written
       return Fail(error, code);
     }
     done += static_cast<std::size_t>(n);
@@ -621,6 +651,7 @@ bool FileSystem::Write(win::HANDLE handle, std::span<const win::BYTE> buffer,
   if (want > 0) {
     file->position = end;
     if (free_space_) *free_space_ -= growth;
+    Resized(*file, end, /*truncated=*/false);
   }
   if (bytesWritten) *bytesWritten = static_cast<DWORD>(done);
   SetError(error, 0);
@@ -645,7 +676,7 @@ DWORD FileSystem::Seek(win::HANDLE handle, win::LONG distance, win::LONG* distan
   switch (method) {
     case win::FILE_BEGIN: base = 0; break;
     case win::FILE_CURRENT: base = static_cast<std::int64_t>(file->position); break;
-    case win::FILE_END: base = static_cast<std::int64_t>(HostSize(file->fd)); break;
+    case win::FILE_END: base = static_cast<std::int64_t>(SizeOf(*file)); break;
     default: return fail(win::ERROR_INVALID_PARAMETER);
   }
   if ((move < 0 && base < INT64_MIN - move) || (move > 0 && base > INT64_MAX - move)) {
@@ -667,7 +698,7 @@ DWORD FileSystem::Size(win::HANDLE handle, DWORD* sizeHigh, DWORD* error) {
     SetError(error, win::ERROR_INVALID_HANDLE);
     return win::INVALID_FILE_SIZE;
   }
-  std::uint64_t size = HostSize(file->fd);
+  std::uint64_t size = SizeOf(*file);
   if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
   SetError(error, 0);
   return static_cast<DWORD>(size & 0xFFFFFFFFu);
@@ -940,6 +971,7 @@ void FileSystem::WriteResolved(Resolved r, std::span<const win::BYTE> bytes) {
   int fd = HostOpen(r, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return;
   if (!r.exists) Created(r, FolderIndex::Kind::kFile);
+  ForgetSizes();
   for (std::size_t done = 0; done < bytes.size();) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
@@ -986,6 +1018,7 @@ bool FileSystem::Remove(std::string_view path) {
   if (r.error || !r.exists || r.parts.empty()) return false;
   std::error_code ec;
   std::uintmax_t removed = fs::remove_all(HostOf(r), ec);
+  ForgetSizes();
   if (ec) index_.Clear();  // some of the tree may be gone
   if (removed == 0 || ec) return false;
   Removed(r);

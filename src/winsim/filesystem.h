@@ -156,6 +156,9 @@ class FileSystem {
   void FinishPendingDelete(const std::string& key);
   void Rekey(const std::string& from, const std::string& to);
   void Credit(std::uint64_t bytes);
+  std::uint64_t SizeOf(OpenFile& file) const;
+  void Resized(const OpenFile& by, std::uint64_t end, bool truncated);
+  void ForgetSizes();
 
   std::string drive_c_;  // host path
   std::string current_directory_ = "C:\\";
