@@ -1,30 +1,43 @@
 #!/usr/bin/env bash
 # Reproduces every figure in BENCHMARKS.md:
 #
-#   scripts/bench.sh [sim] [copy] [suite] [wine]     (no argument: all four)
+#   scripts/bench.sh [sim] [copy] [suite] [campaign] [wine]   (no argument: all)
 #
-#   sim    install, uninstall and their cycle per Windows family on a machine
-#          held in memory; loading and saving a machine folder
-#   copy   CopyFileChecked against cp --reflink=never (1, 64, 256 MiB), and
-#          the peak memory of each in a process of its own
-#   suite  the wall time of `ctest --preset dev` without the Wine tests, the
-#          Wine tests apart, and the fault campaign when there is one
-#   wine   setup.exe's install under Wine against the pauses it makes
+#   sim       install, uninstall and their cycle per Windows family on a
+#             machine held in memory; loading and saving a machine folder
+#   copy      CopyFileChecked against cp --reflink=never (1, 64, 256 MiB), and
+#             the peak memory of each in a process of its own
+#   suite     the wall time of `ctest --preset dev` without the Wine tests, and
+#             the Wine tests apart
+#   campaign  the fault campaign's machines per second, and 100,000 machines
+#             with --jobs 2 (ORVANE_BENCH_CAMPAIGN machines; 0 leaves it out)
+#   wine      setup.exe's install under Wine against the pauses it makes
 #
 # Figures are medians: ORVANE_BENCH_REPS repetitions of each Google Benchmark
 # (default 5), ORVANE_BENCH_RUNS runs of each whole program (default 3). The
 # raw results (JSON, logs) go to build/bench/results; the summary to stdout.
 # Nothing here is a test: a figure past its target is reported, not failed.
+# ORVANE_BENCH_BUILD puts build/bench (the preset's build, its results, the
+# scratch folder on the disk) elsewhere.
+#
+# Before and after: sim, copy and campaign also build the tree of the commit
+# ORVANE_BENCH_BEFORE (default 7fbe7f1, the last before drive C:'s index; empty
+# leaves the comparison out) in build/bench/before, and run it and the current
+# build in turn, round by round, so that both see the same load on a shared
+# host; the ratio of the two medians is the figure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-out=$root/build/bench/results
-disk=$root/build/bench/scratch  # a folder on the disk that holds the tree
+bench=${ORVANE_BENCH_BUILD:-$root/build/bench}
+out="$bench/results"
+disk="$bench/scratch"  # a folder on the disk that holds the tree
 reps=${ORVANE_BENCH_REPS:-5}
 runs=${ORVANE_BENCH_RUNS:-3}
 jobs=$(nproc 2>/dev/null || echo 2)
+before=${ORVANE_BENCH_BEFORE-7fbe7f1}
+before_dir="$bench/before"
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(sim copy suite wine)
+[ ${#parts[@]} -gt 0 ] || parts=(sim copy suite campaign wine)
 mkdir -p "$out" "$disk"
 
 scripts/deps.sh
@@ -60,9 +73,49 @@ gmedian() {
 }
 
 build_bench() {
-  cmake --preset bench >/dev/null
-  cmake --build --preset bench -j "$jobs" --target install_bench copy_bench copy_peak \
-    setup winsim >/dev/null
+  cmake --preset bench -B "$bench" >/dev/null
+  cmake --build "$bench" -j "$jobs" --target install_bench copy_bench copy_peak \
+    setup winsim fault_campaign >/dev/null
+}
+
+# The tree of $before, built as the preset bench builds, in $before_dir;
+# false when there is none to compare with.
+build_before() {
+  [ -n "$before" ] || return 1
+  local rev src=$before_dir-src
+  rev=$(git rev-parse --verify "$before^{commit}") || return 1
+  if [ "$(cat "$src/.rev" 2>/dev/null)" != "$rev" ]; then
+    rm -rf "$src"
+    mkdir -p "$src"
+    git archive "$rev" | tar -x -C "$src"
+    echo "$rev" >"$src/.rev"
+  fi
+  cmake -S "$src" -B "$before_dir" -DCMAKE_BUILD_TYPE=Release \
+    "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DORVANE_BUILD_TESTS=OFF \
+    -DORVANE_BUILD_BENCH=ON >/dev/null
+  cmake --build "$before_dir" -j "$jobs" --target install_bench copy_bench fault_campaign \
+    >/dev/null
+}
+
+# turns NAME BEFORE_PROGRAM AFTER_PROGRAM [ARGS...]: $reps rounds of the
+# Google Benchmark program built before, then the one built now, one
+# repetition each; their JSON in $out/NAME-{before,after}-<round>.json.
+turns() {
+  local name=$1 first=$2 second=$3 i
+  shift 3
+  for i in $(seq "$reps"); do
+    "$first" "$@" --benchmark_out="$out/$name-before-$i.json" --benchmark_out_format=json \
+      >/dev/null 2>&1
+    "$second" "$@" --benchmark_out="$out/$name-after-$i.json" --benchmark_out_format=json \
+      >/dev/null 2>&1
+  done
+}
+
+# The median over the rounds of one benchmark's FIELD (real_time, cpu_time).
+turn_median() {
+  local name=$1 side=$2 run=$3 field=$4
+  jq -r --arg run "$run" --arg f "$field" '.benchmarks[] | select(.run_name == $run) |
+    .[$f]' "$out/$name-$side"-*.json | median
 }
 
 echo "== machine"
@@ -80,7 +133,7 @@ echo "== machine"
 bench_sim() {
   echo "== sim: setup on a machine in memory (median of $reps repetitions, wall time)"
   build_bench
-  gbench sim build/bench/bench/install_bench
+  gbench sim "$bench/bench/install_bench"
   # per second: iterations per second of wall time; per CPU second: the same
   # from the process's CPU time, which other load on the host disturbs less.
   { echo "benchmark wall_us cpu_us per_second per_cpu_second"
@@ -88,8 +141,24 @@ bench_sim() {
       [(.run_name | sub("/real_time$"; "")), (.real_time | round), (.cpu_time | round),
        (1e6 / .real_time | round), (1e6 / .cpu_time | round)] | @tsv' "$out/sim.json"
   } | column -t
+  if build_before; then
+    echo "-- before ($before) and after, side by side: $reps rounds, CPU time per run"
+    turns sim "$before_dir/bench/install_bench" "$bench/bench/install_bench" \
+      --benchmark_filter='^(install|cycle)/'
+    { echo "benchmark before_us after_us before_per_cpu_s after_per_cpu_s after/before"
+      local b run bc ac
+      for b in install/98 install/nt4 install/2000 install/xp cycle/98 cycle/nt4 \
+        cycle/2000 cycle/xp; do
+        run="$b/real_time"
+        bc=$(turn_median sim "before" "$run" cpu_time)
+        ac=$(turn_median sim "after" "$run" cpu_time)
+        awk -v b="$b" -v x="$bc" -v y="$ac" 'BEGIN {
+          printf "%s %.0f %.0f %.0f %.0f %.2f\n", b, x, y, 1e6 / x, 1e6 / y, x / y }'
+      done
+    } | column -t
+  fi
   echo "-- folder load and save with the folder on the disk ($disk)"
-  ORVANE_BENCH_DIR=$disk gbench sim-disk build/bench/bench/install_bench \
+  ORVANE_BENCH_DIR=$disk gbench sim-disk "$bench/bench/install_bench" \
     --benchmark_filter='^folder_'
   { echo "benchmark wall_us cpu_us"
     jq -r '.benchmarks[] | select(.aggregate_name == "median") |
@@ -106,7 +175,7 @@ bench_copy() {
     [ -d "$where" ] || continue
     local name
     name=copy-$(stat -f -c %T "$where" | tr '/' '-')
-    ORVANE_BENCH_DIR=$where gbench "$name" build/bench/bench/copy_bench
+    ORVANE_BENCH_DIR=$where gbench "$name" "$bench/bench/copy_bench"
     local start
     start=$(gmedian "$name" "cp/0/real_time")
     echo "-- in $where ($(stat -f -c %T "$where")); target: ratio >= 0.8"
@@ -130,7 +199,7 @@ bench_copy() {
     local ours=() theirs=()
     dd if=/dev/urandom of="$tmp/src" bs=1M count="$mib" status=none
     for _ in $(seq "$runs"); do
-      ours+=("$(ORVANE_BENCH_DIR=$disk build/bench/bench/copy_peak "$mib" |
+      ours+=("$(ORVANE_BENCH_DIR=$disk "$bench/bench/copy_peak" "$mib" |
         sed -n 's/.*hwm_after_kib=\([0-9]*\).*/\1/p')")
       theirs+=("$(/usr/bin/time -f %M cp --reflink=never "$tmp/src" "$tmp/dst" 2>&1)")
     done
@@ -141,6 +210,26 @@ bench_copy() {
           (a <= limit ? "met" : "over"), b, limit }'
   done
   rm -rf "$tmp"
+
+  build_before || return 0
+  echo "-- before ($before) and after, side by side: $reps rounds of each program"
+  printf '%-9s %-8s %22s %22s\n' where size "before: CFC, ratio" "after: CFC, ratio"
+  for where in /dev/shm "$disk"; do
+    [ -d "$where" ] || continue
+    name=turns-copy-$(stat -f -c %T "$where" | tr '/' '-')
+    ORVANE_BENCH_DIR=$where turns "$name" "$before_dir/bench/copy_bench" \
+      "$bench/bench/copy_bench" --benchmark_filter='/(64|256)/'
+    for mib in 64 256; do
+      local bc bp ac ap
+      bc=$(turn_median "$name" before "copy_file_checked/$mib/real_time" real_time)
+      bp=$(turn_median "$name" before "cp/$mib/real_time" real_time)
+      ac=$(turn_median "$name" after "copy_file_checked/$mib/real_time" real_time)
+      ap=$(turn_median "$name" after "cp/$mib/real_time" real_time)
+      awk -v w="$(stat -f -c %T "$where")" -v m="$mib" -v bc="$bc" -v bp="$bp" -v ac="$ac" \
+        -v ap="$ap" 'BEGIN { printf "%-9s %-8s %10.1f ms, %5.2f %10.1f ms, %5.2f\n",
+          w, m " MiB", bc, bp / bc, ac, ap / ac }'
+    done
+  done
 }
 
 # suite_runs NAME CTEST_ARGS...: the median wall time of $runs runs of ctest.
@@ -176,20 +265,43 @@ bench_suite() {
   echo "$(( ($(date +%s%N) - start) / 1000000 )) ms;" \
     "$(grep -E 'tests passed' "$out/suite-wine.log" || echo "status $status")"
 
-  echo "-- fault campaign: fault_campaign --machines 500 (bench build; median of $runs runs)"
-  if cmake --preset bench >/dev/null &&
-    cmake --build --preset bench -j "$jobs" --target fault_campaign >/dev/null 2>&1; then
-    local rates=() i
+}
+
+# campaign_rate LOG: machines per second from a fault_campaign log.
+campaign_rate() { sed -n 's/.*(\([0-9.]*\) machines\/s).*/\1/p' "$1"; }
+
+bench_campaign() {
+  echo "== campaign: fault_campaign (bench build, machines on /dev/shm)"
+  build_bench
+  local i
+  if build_before; then
+    echo "-- before ($before, one process) and after (--jobs 1, --jobs 2) in turn:" \
+      "--machines 500, $runs rounds"
+    local b=() a1=() a2=()
     for i in $(seq "$runs"); do
-      build/bench/fault_campaign --machines 500 >"$out/campaign-$i.log" 2>&1 || true
-      rates+=("$(sed -n 's/.*(\([0-9.]*\) machines\/s).*/\1/p' "$out/campaign-$i.log")")
-      echo "run $i: $(grep -E 'runs in' "$out/campaign-$i.log");" \
-        "$(tail -n 1 "$out/campaign-$i.log")"
+      "$before_dir/fault_campaign" --machines 500 >"$out/campaign-before-$i.log" 2>&1 || true
+      "$bench/fault_campaign" --machines 500 --jobs 1 >"$out/campaign-jobs1-$i.log" 2>&1 || true
+      "$bench/fault_campaign" --machines 500 --jobs 2 >"$out/campaign-jobs2-$i.log" 2>&1 || true
+      b+=("$(campaign_rate "$out/campaign-before-$i.log")")
+      a1+=("$(campaign_rate "$out/campaign-jobs1-$i.log")")
+      a2+=("$(campaign_rate "$out/campaign-jobs2-$i.log")")
+      echo "round $i: ${b[-1]}, ${a1[-1]}, ${a2[-1]} machines/s;" \
+        "$(tail -n 1 "$out/campaign-jobs2-$i.log")"
     done
-    echo "median: $(printf '%s\n' "${rates[@]}" | median) machines/s"
-  else
-    echo "no fault campaign to build (no target fault_campaign)"
+    awk -v b="$(printf '%s\n' "${b[@]}" | median)" -v x="$(printf '%s\n' "${a1[@]}" | median)" \
+      -v y="$(printf '%s\n' "${a2[@]}" | median)" 'BEGIN {
+        printf "median: before %.1f, --jobs 1 %.1f (%.2f x), --jobs 2 %.1f (%.2f x) machines/s\n",
+          b, x, x / b, y, y / b }'
   fi
+  local machines=${ORVANE_BENCH_CAMPAIGN:-100000}
+  [ "$machines" -gt 0 ] || return 0
+  echo "-- fault_campaign --machines $machines --jobs 2 (target: under 10 minutes," \
+    "violations=0); load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+  /usr/bin/time -f "%e s wall, %U s user, %S s system" -o "$out/campaign-large.time" \
+    "$bench/fault_campaign" --machines "$machines" --jobs 2 >"$out/campaign-large.log" 2>&1 ||
+    true
+  tail -n 2 "$out/campaign-large.log"
+  cat "$out/campaign-large.time"
 }
 
 bench_wine() {
@@ -199,10 +311,10 @@ bench_wine() {
   build_bench
   local sim=$out/wine-sim-machine
   rm -rf "$sim"
-  build/bench/winsim create "$sim" --windows xp >/dev/null
-  ORVANE_MACHINE=$sim build/bench/setup </dev/null >/dev/null 2>&1
+  "$bench/winsim" create "$sim" --windows xp >/dev/null
+  ORVANE_MACHINE=$sim "$bench/setup" </dev/null >/dev/null 2>&1
   local pauses
-  pauses=$(build/bench/winsim journal "$sim" |
+  pauses=$("$bench/winsim" journal "$sim" |
     awk -F'\t' '$1 == "sleep" {s += $2} END {print s + 0}')
   echo "pauses the install makes on XP: $pauses ms"
 
@@ -214,14 +326,14 @@ bench_wine() {
     echo "skipped: not installed:$missing"
     return 0
   fi
-  cmake --preset mingw-x64 -B build/bench/mingw-x64 >/dev/null
-  cmake --build build/bench/mingw-x64 -j "$jobs" >/dev/null
+  cmake --preset mingw-x64 -B "$bench/mingw-x64" >/dev/null
+  cmake --build "$bench/mingw-x64" -j "$jobs" >/dev/null
   cmake --preset dev >/dev/null
   cmake --build --preset dev -j "$jobs" --target wine_fixtures winsim >/dev/null
 
   # shellcheck source=tests/wine/lib/session.sh
   source tests/wine/lib/session.sh
-  local work=$root/build/bench/wine fixtures=$root/build/dev/tests/wine/fixtures
+  local work="$bench/wine" fixtures=$root/build/dev/tests/wine/fixtures
   mkdir -p "$work"
   if [ ! -f "$work/template/system.reg" ]; then
     make_template "$work/template" "$work/template.log" || {
@@ -251,9 +363,9 @@ EOF
       rm -rf "$dir"
       mkdir -p "$dir"
       copy_template "$work/template" "$prefix"
-      build/bench/winsim create "$dir/machine" >/dev/null
+      "$bench/winsim" create "$dir/machine" >/dev/null
       cp -r "$dir/machine/drive_c/orvane" "$prefix/drive_c/orvane"
-      cp build/bench/mingw-x64/setup.exe "$prefix/drive_c/orvane/setup.exe"
+      cp "$bench/mingw-x64/setup.exe" "$prefix/drive_c/orvane/setup.exe"
       cp "$fixtures/rundll32.exe" "$prefix/drive_c/orvane/rundll32.exe"
       cp "$fixtures/test_monitor.dll" "$prefix/drive_c/orvane/res/drivedir/orvmon.dll"
       cp "$fixtures/test_monitor.dll" "$prefix/drive_c/orvane/res/drivedir/orvmona.dll"
@@ -295,7 +407,8 @@ for part in "${parts[@]}"; do
     sim) bench_sim ;;
     copy) bench_copy ;;
     suite) bench_suite ;;
+    campaign) bench_campaign ;;
     wine) bench_wine ;;
-    *) echo "unknown part $part (sim, copy, suite, wine)" >&2; exit 2 ;;
+    *) echo "unknown part $part (sim, copy, suite, campaign, wine)" >&2; exit 2 ;;
   esac
 done
