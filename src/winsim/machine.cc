@@ -110,7 +110,7 @@ void Machine::SetLastError(DWORD code) { last_error_ = code; }
 
 std::string Machine::RegSubject(HKEY key, const char* subKey) const {
   std::string subject = registry_.PathOf(key);
-  if (subKey && *subKey) subject += "\\" + std::string(subKey);
+  if (subKey && *subKey) subject.append("\\").append(subKey);
   return subject;
 }
 

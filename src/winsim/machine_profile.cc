@@ -82,7 +82,7 @@ std::optional<Mapping> FindMapping(const Registry& registry, const std::string& 
   if (auto location = StringValue(registry, fileKey, section)) return ParseLocation(*location);
   if (auto location = StringValue(registry, fileKey, "")) {
     auto mapping = ParseLocation(*location);
-    if (mapping) mapping->key += "\\" + std::string(section);
+    if (mapping) mapping->key.append("\\").append(section);
     return mapping;
   }
   return std::nullopt;

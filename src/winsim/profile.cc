@@ -298,7 +298,7 @@ std::string Write(std::string_view fileText, const char* appName, const char* ke
   }
   std::string insert;
   if (!body.empty() && body.back() != '\n' && body.back() != '\r') insert += kLineEnd;
-  insert += "[" + std::string(app) + "]" + std::string(kLineEnd) + entry;
+  insert.append("[").append(app).append("]").append(kLineEnd).append(entry);
   return rebuilt(body.size(), body.size(), insert);
 }
 
