@@ -25,4 +25,6 @@ ctest --preset asan -j "$jobs"
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 
+scripts/test_ratio.sh
+
 echo "all builds and tests passed"
