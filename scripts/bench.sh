@@ -11,7 +11,8 @@
 #             the Wine tests apart
 #   campaign  the fault campaign's machines per second, and 100,000 machines
 #             with --jobs 2 (ORVANE_BENCH_CAMPAIGN machines; 0 leaves it out)
-#   wine      setup.exe's install under Wine against the pauses it makes
+#   wine      setup.exe's install under Wine against the pauses it makes, and
+#             CopyFileChecked against CopyFileA under Wine (copy_wine.exe)
 #
 # Figures are medians: ORVANE_BENCH_REPS repetitions of each Google Benchmark
 # (default 5), ORVANE_BENCH_RUNS runs of each whole program (default 3). The
@@ -345,16 +346,32 @@ bench_wine() {
   cat >"$work/timed-wine" <<'EOF'
 #!/bin/sh
 start=$(date +%s%N)
-wine "$@"
+"$ORVANE_BENCH_WINE" "$@"
 code=$?
 echo $(( ($(date +%s%N) - start) / 1000000 )) >"$ORVANE_BENCH_TIME_FILE"
 exit $code
 EOF
   chmod +x "$work/timed-wine"
+  export ORVANE_BENCH_WINE=$WINE  # the 64-bit loader session.sh chose
   start_display "$work" || {
     echo "skipped: Xvfb did not start"
     return 0
   }
+
+  # The copy routine where it really runs: copy_wine.exe times CopyFileChecked
+  # over the Win32 backend against CopyFileA on the same file, in the prefix's
+  # drive C: (on the disk).
+  echo "-- CopyFileChecked against CopyFileA under Wine (64-bit build; medians of 5 rounds)"
+  local copy=$work/copy-prefix mib
+  copy_template "$work/template" "$copy"
+  cp "$bench/mingw-x64/copy_wine.exe" "$copy/drive_c/copy_wine.exe"
+  for mib in 64 256; do
+    wine_in "$copy" 600 'C:\copy_wine.exe' 'C:\' "$mib" 5 2>/dev/null | tee -a "$out/copy-wine.log" ||
+      echo "copy_wine.exe $mib MiB failed"
+  done
+  WINEPREFIX=$copy wineserver -k 2>/dev/null || true
+  stop_wine "$copy"
+  rm -rf "$copy"
   local kind i dir prefix cold=() warm=()
   for i in $(seq "$runs"); do
     for kind in cold warm; do
