@@ -190,9 +190,13 @@ class Machine final : public Platform {
 
   // Whether the program runs with administrative rights (the default). Without
   // them the spooler and the service manager refuse changes with
-  // ERROR_ACCESS_DENIED.
+  // ERROR_ACCESS_DENIED, and on the NT family HKLM\SOFTWARE and HKLM\SYSTEM
+  // may only be read (Registry::SetReadOnlyMachineKeys).
   bool administrator() const { return administrator_; }
-  void SetAdministrator(bool administrator) { administrator_ = administrator; }
+  void SetAdministrator(bool administrator) {
+    administrator_ = administrator;
+    registry_.SetReadOnlyMachineKeys(!administrator && profile_->nt_family);
+  }
 
   // Restarts the machine: the spooler starts afresh, files held or loaded by
   // other processes are released, and pending file replacements happen.

@@ -148,6 +148,18 @@ bool IsPredefined(HKEY key) {
 
 bool IsEmpty(const char* s) { return s == nullptr || *s == '\0'; }
 
+// What a user who is no administrator may ask of HKLM\SOFTWARE and
+// HKLM\SYSTEM: KEY_READ (KEY_QUERY_VALUE, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY,
+// READ_CONTROL) [MS: Registry Key Security and Access Rights], which
+// GENERIC_READ maps to; the KEY_WOW64_* flags choose a view and ask no right
+// [MS: Accessing an Alternate Registry View]. Users and Authenticated Users
+// get Read there by default [MS: Default Access Control Settings in Windows
+// 2000, Appendix B; DISA STIG WN25-00-000170, HKLM\SOFTWARE and HKLM\SYSTEM].
+constexpr REGSAM kGenericRead = 0x80000000;
+constexpr REGSAM kMaximumAllowed = 0x02000000;
+constexpr REGSAM kWow64Flags = 0x0300;
+constexpr REGSAM kUserMayAsk = win::KEY_READ | kGenericRead | kMaximumAllowed | kWow64Flags;
+
 bool IsStringType(DWORD type) {
   return type == win::REG_SZ || type == win::REG_EXPAND_SZ ||
          type == win::REG_MULTI_SZ;
@@ -261,6 +273,17 @@ std::string Registry::StoredPath(std::string_view path) const {
   return key ? FullPath(*key) : std::string();
 }
 
+bool Registry::ReadOnly(const Key& key) const {
+  if (!read_only_machine_) return false;
+  const Key* below = nullptr;
+  for (const Key* k = &key; k->parent != nullptr; below = k, k = k->parent) {
+    if (k->parent != root_.get()) continue;
+    return below != nullptr && SameName(k->name, "HKEY_LOCAL_MACHINE") &&
+           (SameName(below->name, "SOFTWARE") || SameName(below->name, "SYSTEM"));
+  }
+  return false;  // a deleted key: its calls answer ERROR_KEY_DELETED
+}
+
 void Registry::Remove(std::shared_ptr<Key> key) {
   // The subtree, gathered before anything is unlinked.
   std::vector<KeyPtr> nodes{key};
@@ -304,8 +327,13 @@ LONG Registry::OpenKey(HKEY key, const char* subKey, REGSAM desired,
   if (LONG rc = SplitSubkey(subKey, &names)) return rc;
   const KeyPtr* target = WalkDown(handle->key, names);
   if (!target) return win::ERROR_FILE_NOT_FOUND;
-  // No access check: the simulated user may open any key with any rights,
-  // including none at all (desired == 0 is allowed by Windows).
+  // Rights the key's security does not grant: ERROR_ACCESS_DENIED, the result
+  // null [MS: RegOpenKeyExA, samDesired; Wine test registry.c:
+  // check_user_privs, KEY_READ|KEY_WRITE on HKLM\Software as a limited user].
+  // No rights at all (desired == 0) are allowed by Windows.
+  if (ReadOnly(**target) && (desired & ~kUserMayAsk)) return win::ERROR_ACCESS_DENIED;
+  // MAXIMUM_ALLOWED gets what the security grants: everything, or reading.
+  if (desired & kMaximumAllowed) desired = ReadOnly(**target) ? win::KEY_READ : win::KEY_ALL_ACCESS;
   *result = NewHandle(*target, desired);
   return win::ERROR_SUCCESS;
 }
@@ -324,11 +352,30 @@ LONG Registry::CreateKey(HKEY key, const char* subKey, HKEY* result) {
   std::vector<std::string_view> names;
   if (LONG rc = SplitSubkey(subKey, &names)) return rc;
   // The parent handle's own access is not consulted: Windows checks creation
-  // against the key's security descriptor, which grants the simulated
-  // administrator everything [MS: RegCreateKeyA, hKey; Wine test registry.c:
-  // test_reg_create_key, "all versions of Windows ignore the access rights to
-  // the parent handle"].
-  // RegCreateKeyA asks for MAXIMUM_ALLOWED, which is everything here.
+  // against the key's security descriptor [MS: RegCreateKeyA, hKey; Wine test
+  // registry.c: test_reg_create_key, "all versions of Windows ignore the
+  // access rights to the parent handle"].
+  // RegCreateKeyA asks for MAXIMUM_ALLOWED [Wine advapi32 registry.c:
+  // RegCreateKeyA]: an existing key opens with what its security grants; a
+  // missing one needs KEY_CREATE_SUB_KEY on the key above it, which a
+  // read-only tree refuses (ERROR_ACCESS_DENIED, nothing created).
+  if (read_only_machine_) {
+    const KeyPtr* existing = &handle->key;
+    bool missing = false;
+    for (std::string_view name : names) {
+      const KeyPtr* next = FindSubkey(**existing, name);
+      if (!next) {
+        missing = true;
+        break;
+      }
+      existing = next;
+    }
+    if (ReadOnly(**existing)) {
+      if (missing) return win::ERROR_ACCESS_DENIED;
+      *result = NewHandle(*existing, win::KEY_READ);
+      return win::ERROR_SUCCESS;
+    }
+  }
   *result = NewHandle(WalkDownMaking(handle->key, names), win::KEY_ALL_ACCESS);
   return win::ERROR_SUCCESS;
 }
@@ -406,6 +453,8 @@ LONG Registry::DeleteKey(HKEY key, const char* subKey) {
   if (!found) return win::ERROR_FILE_NOT_FOUND;
   KeyPtr target = *found;
   if (target->parent == root_.get()) return win::ERROR_ACCESS_DENIED;
+  // Opening the subkey with DELETE is refused where only reading is granted.
+  if (ReadOnly(*target)) return win::ERROR_ACCESS_DENIED;
   // NT refuses a key that has subkeys; 95/98/ME take the whole subtree
   // [Wine server/registry.c: delete_key; MS: CRegKey::DeleteSubKey].
   if (!target->subkeys.empty() && delete_rule_ == DeleteKeyRule::kNt) {
@@ -424,6 +473,9 @@ LONG Registry::DeleteTree(HKEY key, const char* subKey) {
   const KeyPtr* found = WalkDown(handle->key, names);
   if (!found) return win::ERROR_FILE_NOT_FOUND;
   KeyPtr target = *found;
+  // SHDeleteKeyA is RegDeleteTreeA, which deletes key by key with DELETE
+  // [Wine shcore main.c: SHDeleteKeyA]: refused where only reading is granted.
+  if (ReadOnly(*target)) return win::ERROR_ACCESS_DENIED;
   if (names.empty()) {
     // No subkey: the key's contents go and the key stays
     // [Wine kernelbase/registry.c: RegDeleteTreeW; test_delete_tree].

@@ -9,8 +9,11 @@
 //   access right the handle lacks fails with ERROR_ACCESS_DENIED: querying a
 //   value needs KEY_QUERY_VALUE, setting one KEY_SET_VALUE. Creating or
 //   deleting a subkey consults no right of the parent handle, as on Windows
-//   (creation is checked against the key's security, which lets the simulated
-//   administrator do anything; a deleted subkey is opened anew with DELETE).
+//   (creation is checked against the key's security; a deleted subkey is
+//   opened anew with DELETE).
+// - Key security: everybody may do anything, except that a user who is no
+//   administrator, on the NT family, may only read HKLM\SOFTWARE and
+//   HKLM\SYSTEM and what lies below them (SetReadOnlyMachineKeys).
 // - A handle whose key was deleted stays a valid handle: RegCloseKey succeeds,
 //   every other operation through it fails with ERROR_KEY_DELETED.
 // - RegDeleteKeyA refuses a key with subkeys on the NT family (ERROR_ACCESS_DENIED)
@@ -62,6 +65,10 @@ class Registry {
 
   void SetDeleteKeyRule(DeleteKeyRule rule) { delete_rule_ = rule; }
   DeleteKeyRule delete_key_rule() const { return delete_rule_; }
+  // Windows' default security for a user who is no administrator on the NT
+  // family: HKLM\SOFTWARE and HKLM\SYSTEM grant reading only. Off (an
+  // administrator, or Windows 95/98/ME, which keep no key security): no check.
+  void SetReadOnlyMachineKeys(bool on) { read_only_machine_ = on; }
 
   // --- The calls, with Win32's arguments and results.
   win::LONG OpenKey(win::HKEY key, const char* subKey, win::REGSAM desired,
@@ -139,8 +146,11 @@ class Registry {
   std::string StoredPath(std::string_view path) const;
   // Unlinks the key from its parent and marks it and its subtree deleted.
   void Remove(std::shared_ptr<Key> key);
+  // The key lies in a tree that SetReadOnlyMachineKeys makes read-only.
+  bool ReadOnly(const Key& key) const;
 
   DeleteKeyRule delete_rule_ = DeleteKeyRule::kNt;
+  bool read_only_machine_ = false;
   std::unique_ptr<Key> root_;  // holds the predefined roots as children
   // Open handles, and the predefined roots under their own values.
   std::map<std::uintptr_t, std::unique_ptr<Handle>> handles_;

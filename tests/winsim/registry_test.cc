@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim_fixture.h"
+
 namespace orvane::winsim {
 namespace {
 
@@ -333,6 +335,100 @@ TEST(RegistryTest, EnumerationOrder) {
       << "insertion order, first spelling";
   EXPECT_EQ(reg.GetValue(kBase, "a")->data, Bytes("A"));
   reg.CloseKey(h);
+}
+
+using namespace orvane::win;
+using testing::SimMachine;
+
+enum class Call { kOpen, kCreate, kCreateThenSet, kDelete, kTree };
+
+struct AccessRow {
+  const char* name;
+  WindowsVersion version;
+  bool administrator;
+  Call call;
+  HKEY root;
+  const char* sub;
+  REGSAM access;  // for kOpen
+  LONG expected;
+  bool leaf_stays;  // HKLM\Software\Orvane\Leaf afterwards
+};
+
+TEST(Registry, UsersMayOnlyReadMachineKeysOnNt) {
+  const AccessRow rows[] = {
+      {"read", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE, "Software\\Orvane",
+       KEY_READ, 0, true},
+      {"no rights at all", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "SOFTWARE\\Orvane", 0, 0, true},
+      {"all access", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane", KEY_ALL_ACCESS, 5, true},
+      {"query and set", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "Software", KEY_QUERY_VALUE | KEY_SET_VALUE, 5, true},
+      {"SYSTEM for writing", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "system\\CurrentControlSet", KEY_WRITE, 5, true},
+      {"own hive", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_CURRENT_USER, "Software",
+       KEY_ALL_ACCESS, 0, true},
+      {"NT 4", WindowsVersion::kNt4, false, Call::kOpen, HKEY_LOCAL_MACHINE, "Software\\Orvane",
+       KEY_ALL_ACCESS, 5, true},
+      {"administrator", WindowsVersion::kWinXp, true, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane", KEY_ALL_ACCESS, 0, true},
+      {"98 keeps no security", WindowsVersion::kWin98, false, Call::kOpen, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane", KEY_ALL_ACCESS, 0, true},
+      // RegCreateKeyA asks for MAXIMUM_ALLOWED: an existing key opens for
+      // reading, so the value cannot be set; a new key cannot be made.
+      {"create existing, then set", WindowsVersion::kWinXp, false, Call::kCreateThenSet,
+       HKEY_LOCAL_MACHINE, "Software\\Orvane", 0, 5, true},
+      {"create new", WindowsVersion::kWinXp, false, Call::kCreate, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane\\New", 0, 5, true},
+      {"create new on 98", WindowsVersion::kWin98, false, Call::kCreateThenSet,
+       HKEY_LOCAL_MACHINE, "Software\\Orvane\\New", 0, 0, true},
+      {"delete", WindowsVersion::kWinXp, false, Call::kDelete, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane\\Leaf", 0, 5, true},
+      {"delete tree", WindowsVersion::kWinXp, false, Call::kTree, HKEY_LOCAL_MACHINE,
+       "Software\\Orvane", 0, 5, true},
+      {"delete as administrator", WindowsVersion::kWinXp, true, Call::kDelete,
+       HKEY_LOCAL_MACHINE, "Software\\Orvane\\Leaf", 0, 0, false},
+  };
+  for (const AccessRow& r : rows) {
+    SimMachine m(r.version);
+    m->registry().PutKey("HKLM\\Software\\Orvane\\Leaf");
+    m->registry().PutKey("HKCU\\Software");
+    m->SetAdministrator(r.administrator);
+    HKEY key{0x1234};
+    LONG rc = 0;
+    switch (r.call) {
+      case Call::kOpen:
+        rc = m->RegOpenKeyExA(r.root, r.sub, 0, r.access, &key);
+        if (rc != 0) {
+          EXPECT_EQ(key, kNullKey) << r.name;
+        }
+        break;
+      case Call::kCreate:
+      case Call::kCreateThenSet:
+        rc = m->RegCreateKeyA(r.root, r.sub, &key);
+        if (rc == 0 && r.call == Call::kCreateThenSet) {
+          const BYTE data[] = {'x', 0};
+          rc = m->RegSetValueExA(key, "v", 0, REG_SZ, data);
+          EXPECT_EQ(m->registry().GetValue(std::string("HKLM\\") + r.sub, "v").has_value(),
+                    rc == 0)
+              << r.name;
+        }
+        EXPECT_EQ(m->registry().KeyExists("HKLM\\Software\\Orvane\\New"),
+                  rc == 0 && std::string(r.sub).ends_with("New"))
+            << r.name;
+        break;
+      case Call::kDelete:
+        rc = m->RegDeleteKeyA(r.root, r.sub);
+        break;
+      case Call::kTree:
+        rc = m->SHDeleteKeyA(r.root, r.sub);
+        break;
+    }
+    if (key != HKEY{0x1234} && key != kNullKey) m->RegCloseKey(key);
+    EXPECT_EQ(rc, r.expected) << r.name;
+    EXPECT_EQ(m->registry().KeyExists("HKLM\\Software\\Orvane\\Leaf"), r.leaf_stays) << r.name;
+    EXPECT_TRUE(m->LeakReport().empty()) << r.name;
+  }
 }
 
 TEST(RegistryTest, DeepTreesDoNotExhaustTheStack) {
