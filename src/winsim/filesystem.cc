@@ -418,9 +418,12 @@ FileSystem::OpenFile* FileSystem::Find(win::HANDLE file) const {
 }
 
 // Windows' share check, both ways (Wine server/fd.c: check_sharing, which the
-// conformance table in Wine's file.c: test_file_sharing confirms on Windows).
-// "Another process" holding the file counts as one opener with read and write
-// access and its share mode.
+// conformance table in Wine's file.c: test_file_sharing confirms on Windows;
+// MS: Creating and Opening Files, the table of first and second opens): the
+// new open's access must be shared by every opener, and its share mode must
+// share every opener's access. Handles of other processes count alike, so
+// "another process" holding the file counts as one opener with its access and
+// share mode.
 DWORD FileSystem::SharingError(const std::string& key, DWORD access, DWORD share,
                                bool truncates) const {
   Rights want = SharingRights(access);
@@ -436,7 +439,7 @@ DWORD FileSystem::SharingError(const std::string& key, DWORD access, DWORD share
     if (file->key == key) add(SharingRights(file->access), file->share);
   }
   if (auto hold = holds_.find(key); hold != holds_.end()) {
-    add(Rights{true, true, false}, hold->second);
+    add(SharingRights(hold->second.access), hold->second.share);
   }
   if ((want.read && !(existing_share & win::FILE_SHARE_READ)) ||
       (want.write && !(existing_share & win::FILE_SHARE_WRITE)) ||
@@ -1102,8 +1105,8 @@ void FileSystem::SetAttributes(std::string_view path, DWORD attributes) {
   }
 }
 
-void FileSystem::HoldByOtherProcess(std::string_view path, DWORD shareMode) {
-  holds_[KeyOf(path)] = shareMode;
+void FileSystem::HoldByOtherProcess(std::string_view path, DWORD shareMode, DWORD access) {
+  holds_[KeyOf(path)] = Hold{shareMode, access};
 }
 
 void FileSystem::MarkInUse(std::string_view path) { in_use_[KeyOf(path)] = true; }

@@ -112,15 +112,23 @@ class FileSystem {
   const std::map<std::string, win::DWORD>& attribute_table() const {
     return attributes_;
   }
-  // Another process holds the file open with this share mode; kept until Release.
-  void HoldByOtherProcess(std::string_view path, win::DWORD shareMode);
+  // Another process holds the file open with this share mode and access
+  // (GENERIC_READ | GENERIC_WRITE unless told otherwise); kept until Release.
+  // It counts in the share check as a handle of this process would.
+  struct Hold {
+    win::DWORD share = 0;
+    win::DWORD access = kHoldAccess;
+  };
+  static constexpr win::DWORD kHoldAccess = win::GENERIC_READ | win::GENERIC_WRITE;
+  void HoldByOtherProcess(std::string_view path, win::DWORD shareMode,
+                          win::DWORD access = kHoldAccess);
   // A loaded DLL or running program (Windows: the image is mapped): opens for
   // writing fail with ERROR_SHARING_VIOLATION, deletion with
   // ERROR_ACCESS_DENIED; reads succeed, and so does a rename on the NT family.
   void MarkInUse(std::string_view path);
   void Release(std::string_view path);
   void ReleaseAll();
-  const std::map<std::string, win::DWORD>& holds() const { return holds_; }
+  const std::map<std::string, Hold>& holds() const { return holds_; }
   const std::map<std::string, bool>& in_use() const { return in_use_; }
   // Free bytes on C:; unset means unlimited.
   void SetFreeSpace(std::optional<std::uint64_t> bytes) { free_space_ = bytes; }
@@ -164,7 +172,7 @@ class FileSystem {
   std::string current_directory_ = "C:\\";
   // Keys are canonical Windows paths in upper case.
   std::map<std::string, win::DWORD> attributes_;
-  std::map<std::string, win::DWORD> holds_;
+  std::map<std::string, Hold> holds_;
   std::map<std::string, bool> in_use_;
   std::optional<std::uint64_t> free_space_;
   std::map<std::uintptr_t, std::unique_ptr<OpenFile>> handles_;

@@ -193,7 +193,8 @@ void MachineFolder::Save(const Machine& machine) const {
 //   [answers]      queue = yes no ...
 //   [faults]       fault = CALL|CODE|MODE|FIRED|MATCH
 //   [attributes]   PATH = attributes (hex)
-//   [holds]        PATH = share mode held by another process
+//   [holds]        PATH = SHARE or SHARE|ACCESS: the share mode and access
+//                  of another process's handle (ACCESS absent: read and write)
 //   [in_use]       PATH = 1
 //   [disk]         free_space = bytes (absent: unlimited)
 //   [services]     spooler = running|stop_pending|stopped; while stopping,
@@ -226,7 +227,15 @@ std::string FormatMachineIni(const Machine& m) {
     out << path << "=" << hex << "\n";
   }
   out << "\n[holds]\n";
-  for (const auto& [path, share] : m.files().holds()) out << path << "=" << share << "\n";
+  for (const auto& [path, hold] : m.files().holds()) {
+    out << path << "=" << hold.share;
+    if (hold.access != FileSystem::kHoldAccess) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "|0x%x", hold.access);
+      out << hex;
+    }
+    out << "\n";
+  }
   out << "\n[in_use]\n";
   for (const auto& [path, used] : m.files().in_use()) {
     if (used) out << path << "=1\n";
@@ -344,9 +353,12 @@ std::unique_ptr<Machine> ParseMachineIni(const std::string& text,
       if (!attributes) throw damaged(e.line, "attributes must be a number");
       machine->files().SetAttributes(e.key, *attributes);
     } else if (e.section == "holds") {
-      auto share = ParseNumber(v);
-      if (!share) throw damaged(e.line, "a hold's share mode must be a number");
-      machine->files().HoldByOtherProcess(e.key, *share);
+      const std::size_t bar = v.find('|');
+      auto share = ParseNumber(v.substr(0, bar));
+      auto access = bar == std::string::npos ? std::optional(FileSystem::kHoldAccess)
+                                             : ParseNumber(v.substr(bar + 1));
+      if (!share || !access) throw damaged(e.line, "a hold is SHARE or SHARE|ACCESS, numbers");
+      machine->files().HoldByOtherProcess(e.key, *share, *access);
     } else if (e.section == "in_use") {
       machine->files().MarkInUse(e.key);
     } else if (e.section == "disk") {

@@ -753,10 +753,10 @@ void Spooler::OnSpoolerStopped() {
   for (const std::string& path : loaded) {
     // Release drops another process's hold too; that hold is not the spooler's.
     auto hold = files_.holds().find(path);
-    std::optional<DWORD> share;
-    if (hold != files_.holds().end()) share = hold->second;
+    std::optional<FileSystem::Hold> kept;
+    if (hold != files_.holds().end()) kept = hold->second;
     files_.Release(path);
-    if (share) files_.HoldByOtherProcess(path, *share);
+    if (kept) files_.HoldByOtherProcess(path, kept->share, kept->access);
   }
 }
 

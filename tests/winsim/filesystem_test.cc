@@ -134,16 +134,19 @@ TEST_F(FileSystemTest, ShareModesAreCheckedBothWays) {
       {"existing without data access", false, kRW, kShareAll, 0, 0, 0},
       {"delete needs share delete", false, R, SR, kDelete, kShareAll, 32},
       {"delete with share delete", false, R, SR | FILE_SHARE_DELETE, kDelete, kShareAll, 0},
-      {"hold sharing read: reader", true, 0, SR, R, kShareRW, 0},
-      {"hold sharing read: reader not sharing write", true, 0, SR, R, SR, 32},
-      {"hold sharing read: writer", true, 0, SR, W, kShareRW, 32},
-      {"hold sharing all: writer", true, 0, kShareAll, kRW, kShareRW, 0},
+      {"hold sharing read: reader", true, kRW, SR, R, kShareRW, 0},
+      {"hold sharing read: reader not sharing write", true, kRW, SR, R, SR, 32},
+      {"hold sharing read: writer", true, kRW, SR, W, kShareRW, 32},
+      {"hold sharing all: writer", true, kRW, kShareAll, kRW, kShareRW, 0},
+      {"writing hold sharing both: reader sharing read", true, kRW, kShareRW, R, SR, 32},
+      {"reading hold: reader sharing read", true, R, SR, R, SR, 0},
+      {"reading hold sharing read: writer", true, R, SR, W, kShareRW, 32},
   };
   for (const auto& r : rows) {
     disk_->WriteAll("C:\\f.txt", "x");
     std::vector<HANDLE> open;
     if (r.hold) {
-      disk_->HoldByOtherProcess("c:/F.TXT", r.share1);
+      disk_->HoldByOtherProcess("c:/F.TXT", r.share1, r.access1);
     } else {
       Opened first = Open("C:\\f.txt", r.access1, r.share1, OPEN_EXISTING);
       ASSERT_EQ(first.error, 0u) << "row: " << r.row;

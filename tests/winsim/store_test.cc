@@ -32,6 +32,8 @@ void Furnish(Machine& m) {
   m.files().WriteAll("C:\\orvane\\res\\drivedir\\setup.log", "line\r\n");
   m.files().SetAttributes("C:\\orvane\\res\\drivedir\\setup.log", FILE_ATTRIBUTE_READONLY);
   m.files().HoldByOtherProcess("C:\\orvane\\res\\drivedir\\setup.log", FILE_SHARE_READ);
+  m.files().WriteAll("C:\\orvane\\res\\orvmon.dll", "image");
+  m.files().HoldByOtherProcess("C:\\orvane\\res\\orvmon.dll", FILE_SHARE_READ, GENERIC_READ);
   m.files().SetFreeSpace(4096);
   m.answers() = {IDYES, IDNO};
   m.faults().Add({"CreateFileA", "setup|log\t", 32, FaultMode::kAlways, 2});
@@ -65,6 +67,16 @@ TEST(MachineFolder, WhatIsSavedComesBack) {
   HANDLE h = m->CreateFileA("c:\\orvane\\res\\drivedir\\setup.log", GENERIC_WRITE, 0,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, kNullHandle);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
+  // The reading hold still admits a reader that shares only reading; a line
+  // of the old form (no access) still means reading and writing.
+  h = m->CreateFileA("c:\\orvane\\res\\orvmon.dll", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, kNullHandle);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
+  m->CloseHandle(h);
+  EXPECT_NE(before_ini.find("C:\\ORVANE\\RES\\ORVMON.DLL=1|0x80000000\n"), std::string::npos);
+  EXPECT_NE(before_ini.find("SETUP.LOG=1\n"), std::string::npos);
+  EXPECT_EQ(m->files().holds().at("C:\\ORVANE\\RES\\DRIVEDIR\\SETUP.LOG").access,
+            GENERIC_READ | GENERIC_WRITE);
 }
 
 struct DamageRow {
@@ -84,6 +96,8 @@ TEST(MachineFolder, DamageNamesFileAndLineAndChangesNothing) {
       {"bad answer", "machine.ini", "[machine]\nwindows=xp\n[answers]\nqueue=yes maybe\n",
        "machine.ini:4"},
       {"bad fault", "machine.ini", "[machine]\nwindows=xp\n[faults]\nfault=ReadFile|x\n",
+       "machine.ini:4"},
+      {"bad hold", "machine.ini", "[machine]\nwindows=xp\n[holds]\nC:\\x=1|read\n",
        "machine.ini:4"},
       {"registry without header", "system.reg", "[HKEY_LOCAL_MACHINE\\X]\r\n",
        "system.reg:1"},
