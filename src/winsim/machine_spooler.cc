@@ -21,8 +21,11 @@ bool IsLocal(const char* server) { return server == nullptr || *server == '\0'; 
 
 std::string Text(const char* text) { return text ? text : ""; }
 
+// Windows 95/98/ME keep no user rights: whoever runs a program there may
+// change the spooler, whatever the machine says of administrators.
 SpoolerCall CallOf(const Machine& machine) {
-  return {machine.services().SpoolerRunning(machine.now_ms()), machine.administrator()};
+  return {machine.services().SpoolerRunning(machine.now_ms()),
+          machine.administrator() || !machine.profile().nt_family};
 }
 
 // A DRIVER_INFO_3A is the first part of a DRIVER_INFO_6A.
