@@ -1,6 +1,5 @@
-// A fresh simulated machine per test, over its own temporary folder, with the
-// program at C:\orvane\setup.exe; and small readers of what a user or an
-// administrator would see on it.
+// A fresh simulated machine per test over its own temporary folder, with the program at
+// C:\orvane\setup.exe, and small readers of what a user or an administrator sees on it.
 #pragma once
 
 #include <stdlib.h>
@@ -17,7 +16,7 @@
 
 namespace orvane::setup_test {
 
-// A temporary host folder, removed with everything in it on destruction.
+// A temporary host folder with a drive_c in it, removed with all it holds on destruction.
 class TempFolder {
  public:
   TempFolder() {
@@ -65,15 +64,14 @@ inline std::vector<std::vector<std::string>> Events(const winsim::Machine& machi
   for (const std::string& line : machine.journal()) {
     std::vector<std::string> fields = JournalFields(line);
     if (!fields.empty() && fields.front() == kind) {
-      fields.erase(fields.begin());
-      events.push_back(std::move(fields));
+      events.emplace_back(fields.begin() + 1, fields.end());
     }
   }
   return events;
 }
 
-// A "process" event's fields (after the kind): `commandLine` started with the
-// rundll32.exe at `program`, named by path, from that program's folder.
+// A "process" event's fields (after the kind): `commandLine` started with the rundll32.exe
+// at `program`, named by path, from that program's folder.
 inline std::vector<std::string> Rundll32Event(const std::string& program,
                                               const std::string& commandLine,
                                               bool started = true) {
@@ -85,8 +83,7 @@ inline std::vector<std::string> Rundll32Event(const std::string& program,
 // The bytes of a file on the simulated disk as text; "<missing>" when absent.
 inline std::string FileText(const winsim::Machine& machine, std::string_view path) {
   auto bytes = machine.files().ReadAll(path);
-  if (!bytes) return "<missing>";
-  return std::string(bytes->begin(), bytes->end());
+  return bytes ? std::string(bytes->begin(), bytes->end()) : "<missing>";
 }
 
 inline std::string Joined(const std::vector<std::string>& lines) {

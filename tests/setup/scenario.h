@@ -1,10 +1,8 @@
-// A whole machine for scenario tests: Windows laid out as `winsim create` lays
-// it out, the product tree in the setup folder, and `setup` run on it through
-// its real start-up with a command line. Readers for what a user or an
-// administrator sees afterwards: log lines, standard output, journal events,
-// registry values, files.
+// A whole machine: Windows laid out as `winsim create` lays it out, the product tree in the
+// setup folder, and setup run on it through its real start-up with a command line.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +29,9 @@ class Scenario {
   }
   winsim::Machine& operator*() { return machine_; }
   winsim::Machine* operator->() { return &machine_; }
+  // The host folder that holds drive_c: with machine.ini and system.reg saved in it, a
+  // machine folder that `winsim` reads.
+  const std::filesystem::path& folder() const { return folder_.path(); }
 
   // Runs setup with these arguments, as a user would start it; its exit code.
   int Run(const std::vector<std::string>& args = {}) {
@@ -39,30 +40,21 @@ class Scenario {
     return AfxWinMain(machine_, app);
   }
 
-  // The setup log at the default root, split at "\r\n"; the empty line after
-  // a text that ends in "\r\n" is kept. Empty when there is no log.
+  // The setup log split at "\r\n" (the empty line after a final "\r\n" kept); none without
+  // a log.
   std::vector<std::string> LogLines(
       const std::string& path = "c:\\orvane\\res\\drivedir\\setup.log") const {
     std::vector<std::string> lines;
     auto bytes = machine_.files().ReadAll(path);
-    if (!bytes) return lines;
-    std::string text(bytes->begin(), bytes->end());
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) {
-        lines.push_back(text.substr(start));
-        break;
-      }
+    const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : "";
+    for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+      end = std::min(text.find("\r\n", start), text.size());
       lines.push_back(text.substr(start, end - start));
-      start = end + 2;
     }
     return lines;
   }
 
-  // A registry value's bytes, or nullopt.
-  std::optional<winsim::RegValue> Value(const std::string& key,
-                                        const std::string& name) const {
+  std::optional<winsim::RegValue> Value(const std::string& key, const std::string& name) const {
     return machine_.registry().GetValue(key, name);
   }
 

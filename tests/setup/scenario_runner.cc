@@ -1,0 +1,330 @@
+// Whole runs of setup as rows of data (scenarios.txt): each row builds a machine from a short
+// description, runs setup once or in a sequence, and holds what a user and an administrator see
+// afterwards to a reference outcome (expected/<reference>-<family>.txt) plus the row's own "+"
+// and "-" lines. The outcome, an item a line: what `winsim state` finds changed since the
+// machine was new (registry, files, setup.log texts, spooler objects), standard output, the
+// journal (boxes, started programs, pauses), anything left open and a spooler left stopped.
+// With ORVANE_SCENARIO_PRINT set a row prints its actual delta, for a human to judge line by
+// line before it goes in.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "setup/scenario.h"
+#include "winsim/machine_store.h"
+
+namespace orvane {
+namespace {
+
+using setup_test::Scenario;
+using Lines = std::vector<std::string>;
+using State = std::map<std::string, std::string>;
+const std::filesystem::path kHere = std::filesystem::path(__FILE__).parent_path();
+
+struct Row {
+  std::string name, windows, reference, says, where;
+  Lines steps, delta;
+};
+void PrintTo(const Row& row, std::ostream* out) { *out << row.where; }
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text.substr(std::min(text.size(), text.find_first_not_of(' ')));
+}
+
+// "name windows reference step ; step ... | what a user would see go wrong", then the row's
+// delta lines; "#" starts a comment.
+std::vector<Row> ReadRows() {
+  std::ifstream in(kHere / "scenarios.txt");
+  std::vector<Row> rows;
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    line = Trimmed(line);
+    if (line.empty() || line[0] == '#') continue;
+    if (line.starts_with("+ ") || line.starts_with("- ")) {
+      rows.back().delta.push_back(line);
+      continue;
+    }
+    Row row;
+    row.where = "scenarios.txt:" + std::to_string(number);
+    const std::size_t bar = line.rfind(" | ");
+    row.says = line.substr(bar + 3);
+    std::istringstream head(line.substr(0, bar));
+    std::string steps;
+    std::getline(head >> row.name >> row.windows >> row.reference >> std::ws, steps);
+    for (std::size_t at = 0, end; at <= steps.size(); at = end + 3) {
+      end = std::min(steps.find(" ; ", at), steps.size());
+      row.steps.push_back(steps.substr(at, end - at));
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// As the state and the journal spell text: backslashes doubled, other bytes outside
+// printable ASCII as \xNN.
+std::string Escaped(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char hex[5];
+    snprintf(hex, sizeof hex, "\\x%02x", c);
+    out += c == '\\' ? "\\\\" : c >= 0x20 && c < 0x7f ? std::string(1, char(c)) : hex;
+  }
+  return out;
+}
+
+// A row's text: \r \n \t \0 and \\ as in C; any other backslash stands for itself (paths).
+std::string Unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t known =
+        text[i] == '\\' && i + 1 < text.size() ? std::string_view("rnt0\\").find(text[i + 1])
+                                               : std::string_view::npos;
+    out.push_back(known == std::string_view::npos ? text[i] : "\r\n\t\0\\"[known]);
+    i += known != std::string_view::npos;
+  }
+  return out;
+}
+
+// A short text that the state gives as a hash, as its text: which stand-in went where.
+std::string Readable(const std::string& rendering, const std::optional<std::vector<win::BYTE>>& bytes) {
+  if (!bytes || rendering.find(" bytes fnv1a64 ") == std::string::npos || bytes->size() > 160) {
+    return rendering;
+  }
+  for (win::BYTE c : *bytes) {
+    if ((c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c >= 0x7f) return rendering;
+  }
+  std::string text = Escaped(std::string(bytes->begin(), bytes->end()));
+  for (std::size_t at; (at = text.find("\\x0d\\x0a")) != std::string::npos;) {
+    text.replace(at, 8, "\\r\\n");
+  }
+  return (rendering.starts_with("REG_") ? rendering.substr(0, rendering.find(' ') + 1) : "") +
+         "\"" + text + "\"";
+}
+
+// What `winsim state` reports of the machine: a key with its values on one line
+// ("name"=value | ...), a driver folder's files on one line, a log's texts on one line
+// (joined by " / "), short texts readable.
+State StateOf(Scenario& s) {
+  std::ofstream(s.folder() / "machine.ini") << winsim::FormatMachineIni(*s);  // no flushes
+  std::ofstream(s.folder() / "system.reg") << s->registry().ExportRegedit4();
+  const std::string command = ORVANE_WINSIM_BINARY " state '" + s.folder().string() + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    text.append(buffer, n);
+  }
+  if (!pipe || pclose(pipe) != 0) throw std::runtime_error(command + " failed");
+  const std::string setup = s->module_path().substr(0, s->module_path().rfind('\\'));
+  const auto root = s->registry().GetValue("HKLM\\Software\\Orvane", "Path");
+  const std::map<std::string, std::string> folders = {
+      {"%SETUP%", setup}, {"%SYSTEM%", s->profile().system_dir},
+      {"%DRIVERS%", s->profile().driver_dir},
+      {"%ROOT%", root ? std::string(root->data.begin(), root->data.end() - 1) + "orvane" : ""}};
+  State state;
+  std::map<std::string, std::map<int, std::string>> logs;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::string identity = line.substr(0, line.find('\t')), shown = line.substr(line.find('\t') + 1);
+    const std::size_t quote = identity.rfind(" \""), slash = identity.rfind('\\');
+    if (identity.starts_with("file %")) {
+      const std::size_t role = identity.find('%', 6) + 1;
+      shown = Readable(shown, s->files().ReadAll(folders.at(identity.substr(5, role - 5)) +
+                                                 identity.substr(role)));
+    }
+    if (identity.starts_with("file %DRIVERS%")) {
+      shown = identity.substr(slash + 1) + "=" + shown;
+      identity = "files" + identity.substr(4, slash - 4);
+    } else if (identity.starts_with("value ")) {
+      auto value = s->registry().GetValue("HKEY_LOCAL_MACHINE" + identity.substr(10, quote - 10),
+                                          identity.substr(quote + 2, identity.size() - quote - 3));
+      shown = identity.substr(quote + 1) + "=" +
+              Readable(shown, value ? std::optional(value->data) : std::nullopt);
+      identity = "key " + identity.substr(6, quote - 6);
+    } else if (const std::size_t colon = identity.rfind(".log:"); colon != std::string::npos) {
+      logs[identity.substr(0, colon + 4)][std::stoi(identity.substr(colon + 5))] = shown;
+      continue;
+    }
+    std::string& item = state[identity];
+    item += (item.empty() || shown.empty() ? "" : " | ") + shown;
+  }
+  for (const auto& [identity, texts] : logs) {
+    for (const auto& [number, shown] : texts) state[identity] += (number == 1 ? "" : " / ") + shown;
+  }
+  return state;
+}
+
+[[noreturn]] void Fail(const Row& row, const std::string& why) {
+  throw std::runtime_error(row.where + ": " + why);
+}
+
+// Sets the machine up and runs setup as the row's steps say; the outcome lines.
+Lines Outcome(const Row& row) {
+  setup_test::ScenarioOptions options;
+  for (const std::string& step : row.steps) {
+    if (step.starts_with("setupdir ")) options.setup_dir = step.substr(9);
+    options.postscript_driver &= step != "without postscript";
+  }
+  auto version = winsim::ParseVersion(row.windows);
+  if (!version) Fail(row, "no Windows " + row.windows);
+  Scenario s(*version, options);
+  const State before = StateOf(s);
+  Lines out, leaks;
+  int runs = 0;
+  auto run = [&](const Lines& args) {
+    ++runs;
+    s->SetLastError(0);  // a new process
+    const std::size_t printed = s->standard_output().size();
+    if (s.Run(args) != 0) Fail(row, "setup did not end with 0");
+    std::istringstream lines(s->standard_output().substr(printed));
+    std::string joined;  // one line a run
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.empty()) joined += (joined.empty() ? "" : " / ") + Escaped(line);
+    }
+    if (!joined.empty()) out.push_back("out " + joined);
+    for (const std::string& leak : s->LeakReport()) leaks.push_back("leak " + leak);
+  };
+  for (const std::string& step : row.steps) {
+    std::istringstream words(step);
+    std::string verb, call, code, mode, match;
+    words >> verb;
+    // After the verb; "write PATH = " with nothing more writes an empty file.
+    const std::string rest = step.substr(std::min(step.size(), verb.size() + 1)) +
+                             (step.ends_with(" =") ? " " : "");
+    const std::size_t equals = rest.find(" = ");
+    const std::string left = rest.substr(0, equals);
+    const std::string right = equals == std::string::npos ? "" : rest.substr(equals + 3);
+    if (verb == "install" || verb == "uninstall") {
+      run(verb == "install" ? Lines{} : Lines{"uninstall"});
+    } else if (verb == "reboot") {
+      s->Reboot();
+    } else if (verb == "answer") {
+      s->answers().push_back(rest == "yes" ? win::IDYES : win::IDNO);
+    } else if (verb == "fault") {  // fault CALL CODE [once|always|stale] [MATCH]
+      words >> call >> code >> mode;
+      auto parsed = winsim::ParseFaultMode(mode);
+      std::getline(words, match);
+      s->faults().Add({call, Trimmed(parsed ? match : mode + match),
+                       static_cast<win::DWORD>(std::stoul(code)),
+                       parsed.value_or(winsim::FaultMode::kOnce)});
+    } else if (verb == "write" && equals != std::string::npos) {  // write PATH = TEXT
+      s->files().WriteAll(left, Unescaped(right));
+    } else if (verb == "settings") {  // the setup folder's res\orvane.ini, [Parameters]
+      s->files().WriteAll(options.setup_dir + "\\res\\orvane.ini",
+                          "[Parameters]\r\n" + Unescaped(rest) + "\r\n");
+    } else if (verb == "remove") {
+      s->files().Remove(rest);
+    } else if (verb == "reg" && equals != std::string::npos) {  // reg KEY\\NAME = TYPE DATA
+      const std::string key = left.substr(0, left.find("\\\\")), name = left.substr(key.size() + 2);
+      const std::string type = right.substr(0, right.find(' ')), data = right.substr(type.size() + 1);
+      const win::DWORD n = type == "dword" ? std::stoul(data, nullptr, 0) : 0;
+      s->registry().PutValue(key, name,
+                             type == "dword" ? win::REG_DWORD
+                             : type == "expand" ? win::REG_EXPAND_SZ : win::REG_SZ,
+                             type == "dword" ? std::vector<win::BYTE>{win::BYTE(n), win::BYTE(n >> 8),
+                                                                      win::BYTE(n >> 16), win::BYTE(n >> 24)}
+                                             : setup_test::SzBytes(Unescaped(data)));
+    } else if (verb == "unreg") {
+      s->registry().RemoveTree(rest);
+    } else if (step == "spooler stop") {
+      s->services().StopSpoolerNow(s->spooler());
+    } else if (verb == "user") {
+      s->SetAdministrator(false);
+    } else if (verb == "cd") {
+      s->files().SetCurrentDirectory(rest);
+    } else if (verb != "setupdir" && step != "without postscript") {
+      Fail(row, "unknown step: " + step);
+    }
+  }
+  if (runs == 0) Fail(row, "no run");
+  for (const winsim::Fault& fault : s->faults().faults()) {
+    if (fault.fired == 0) Fail(row, "the fault on " + fault.call + " never fired");
+  }
+  const State after = StateOf(s);
+  Lines outcome;
+  auto item = [&](char sign, const std::string& identity, const std::string& shown) {
+    outcome.push_back(std::string(1, sign) + " " + identity + (shown.empty() ? "" : " = " + shown));
+  };
+  for (const auto& [identity, shown] : before) {
+    if (!after.count(identity) || after.at(identity) != shown) item('-', identity, shown);
+  }
+  for (const auto& [identity, shown] : after) {
+    if (!before.count(identity) || before.at(identity) != shown) item('+', identity, shown);
+  }
+  std::sort(outcome.begin(), outcome.end(), [](const std::string& x, const std::string& y) {
+    return x.substr(2, x.find(" = ")) + x[0] < y.substr(2, y.find(" = ")) + y[0];
+  });
+  outcome.insert(outcome.end(), out.begin(), out.end());
+  for (std::string line : s->journal()) {
+    for (std::size_t tab; (tab = line.find('\t')) != std::string::npos;) line.replace(tab, 1, " | ");
+    outcome.push_back("journal " + line);
+  }
+  outcome.insert(outcome.end(), leaks.begin(), leaks.end());
+  if (!s->services().SpoolerRunning(s->now_ms())) outcome.push_back("spooler service stopped");
+  for (std::string& line : outcome) line = Trimmed(line);  // as rows are read
+  return outcome;
+}
+
+// The reference outcome, {windows} spelt as this Windows spells its folder.
+Lines Reference(const Row& row) {
+  if (row.reference == "none") return {};
+  const winsim::VersionProfile& profile = winsim::Profile(*winsim::ParseVersion(row.windows));
+  std::string name = row.reference;
+  if (name.find('-') == std::string::npos) {
+    name += !profile.nt_family ? "-9x" : profile.driver_version == 3 ? "-nt5" : "-nt4";
+  }
+  std::ifstream in(kHere / "expected" / (name + ".txt"));
+  if (!in) Fail(row, "no reference " + name);
+  Lines lines;
+  for (std::string line; std::getline(in, line);) {
+    for (std::size_t at; (at = line.find("{windows}")) != std::string::npos;) {
+      line.replace(at, 9, Escaped(profile.windows_dir));
+    }
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  }
+  return lines;
+}
+
+// The shortest edit from `from` to `to`, as "- line" and "+ line".
+Lines Delta(const Lines& from, const Lines& to) {
+  const std::size_t n = from.size(), m = to.size();
+  std::vector<std::vector<int>> common(n + 1, std::vector<int>(m + 1, 0));
+  for (std::size_t i = n; i-- > 0;) {
+    for (std::size_t j = m; j-- > 0;) {
+      common[i][j] = from[i] == to[j] ? common[i + 1][j + 1] + 1
+                                      : std::max(common[i + 1][j], common[i][j + 1]);
+    }
+  }
+  Lines edits;
+  for (std::size_t i = 0, j = 0; i < n || j < m;) {
+    if (i < n && j < m && from[i] == to[j]) {
+      ++i, ++j;
+    } else if (i < n && (j == m || common[i + 1][j] >= common[i][j + 1])) {
+      edits.push_back("- " + from[i++]);
+    } else {
+      edits.push_back("+ " + to[j++]);
+    }
+  }
+  return edits;
+}
+
+class Scenarios : public testing::TestWithParam<Row> {};
+
+TEST_P(Scenarios, OutcomeIsTheReferencePlusTheRowsDelta) {
+  const Row& row = GetParam();
+  const Lines delta = Delta(Reference(row), Outcome(row));
+  if (std::getenv("ORVANE_SCENARIO_PRINT")) std::cout << setup_test::Joined(delta);
+  EXPECT_EQ(setup_test::Joined(delta), setup_test::Joined(row.delta))
+      << row.where << " " << row.name << " fails: " << row.says;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Scenarios, testing::ValuesIn(ReadRows()),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace orvane
