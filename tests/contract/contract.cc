@@ -10,7 +10,8 @@ using namespace orvane::win;
 std::vector<Case> AllCases() {
   std::vector<Case> all;
   for (auto area :
-       {RegistryCases(), ProfileReadCases(), ProfileWriteCases(), FileCases(), DeleteMoveCases()}) {
+       {RegistryCases(), ProfileReadCases(), ProfileWriteCases(), FileCases(), DeleteMoveCases(),
+        SystemCases()}) {
     all.insert(all.end(), area.begin(), area.end());
   }
   return all;

@@ -27,6 +27,7 @@ std::span<const Case> ProfileReadCases();   // contract_profile_read.cc
 std::span<const Case> ProfileWriteCases();  // contract_profile_write.cc
 std::span<const Case> FileCases();          // contract_files.cc
 std::span<const Case> DeleteMoveCases();    // contract_delete_move.cc
+std::span<const Case> SystemCases();        // contract_system.cc
 // Every case, area by area.
 std::vector<Case> AllCases();
 

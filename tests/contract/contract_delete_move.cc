@@ -83,6 +83,7 @@ void MoveFileCases(Platform& p, Scratch& s, Checker& c) {
       {"onto an existing file", from, to, ERROR_ALREADY_EXISTS},
       {"missing source", s.Path("missing.dat"), s.Path("new.dat"), ERROR_FILE_NOT_FOUND},
       {"missing target folder", from, s.Path("nofolder\\new.dat"), ERROR_PATH_NOT_FOUND},
+      {"wildcard target", from, s.Path("n?w.dat"), ERROR_INVALID_NAME},
   };
   for (const Row& row : rows) {
     p.SetLastError(kPoison);

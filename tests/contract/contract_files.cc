@@ -1,7 +1,9 @@
-// File cases, opening and using files: CreateFileA's dispositions, share modes
-// between two handles of this process, reading and writing, attributes. Every
-// file lives in the case's scratch folder.
+// File cases, opening and using files: CreateFileA's dispositions and refusals,
+// share modes between two handles (another process's handle counts the same),
+// reading, writing and positions, read-only files, attributes. Every file lives
+// in the case's scratch folder.
 #include <string>
+#include <vector>
 
 #include "contract.h"
 
@@ -16,95 +18,95 @@ long long SizeOf(Platform& p, const std::string& path) {
   return text ? static_cast<long long>(text->size()) : -1;
 }
 
-enum class Before { kFile, kNoFile, kNoFolder };
-
 // A success for which Windows documents no last-error value: not checked.
 // (Wine sets 0 after every successful CreateFileA; the simulator leaves the
 // value as it was for CREATE_NEW, OPEN_EXISTING and TRUNCATE_EXISTING.)
 constexpr DWORD kUndocumented = kPoison;
 
-struct DispositionRow {
-  const char* name;
-  DWORD disposition;
-  Before before;
-  DWORD access;
-  bool opens;
-  DWORD error;     // the last-error value afterwards, or kUndocumented
-  long long size;  // of the file afterwards; -1: no file
-};
-
-// CreateFileA's dispositions against an existing file ("1234"), a missing
-// file and a missing folder, with the codes Windows documents; OPEN_ALWAYS and
+// CreateFileA against an existing file f.dat ("1234"), a missing file and a
+// missing folder, with the codes Windows documents; OPEN_ALWAYS and
 // CREATE_ALWAYS tell an existing file by leaving 183 behind, a created one by
-// 0 [MS: CreateFileA; Wine test file.c: test_CreateFileA].
+// 0; a file is no folder (3); a wildcard is no name (123) [MS: CreateFileA;
+// Wine test file.c:
+// test_CreateFileA].
 void CreateFileDispositions(Platform& p, Scratch& s, Checker& c) {
-  const DispositionRow rows[] = {
-      {"CREATE_NEW, file", CREATE_NEW, Before::kFile, kWrite, false, ERROR_FILE_EXISTS, 4},
-      {"CREATE_NEW, no file", CREATE_NEW, Before::kNoFile, kWrite, true, kUndocumented, 0},
-      {"CREATE_NEW, no folder", CREATE_NEW, Before::kNoFolder, kWrite, false, ERROR_PATH_NOT_FOUND,
-       -1},
-      {"CREATE_ALWAYS, file", CREATE_ALWAYS, Before::kFile, kWrite, true, ERROR_ALREADY_EXISTS, 0},
-      {"CREATE_ALWAYS, no file", CREATE_ALWAYS, Before::kNoFile, kWrite, true, 0, 0},
-      {"CREATE_ALWAYS, no folder", CREATE_ALWAYS, Before::kNoFolder, kWrite, false,
-       ERROR_PATH_NOT_FOUND, -1},
-      {"OPEN_EXISTING, file", OPEN_EXISTING, Before::kFile, kRead, true, kUndocumented, 4},
-      {"OPEN_EXISTING, no file", OPEN_EXISTING, Before::kNoFile, kRead, false, ERROR_FILE_NOT_FOUND,
-       -1},
-      {"OPEN_EXISTING, no folder", OPEN_EXISTING, Before::kNoFolder, kRead, false,
-       ERROR_PATH_NOT_FOUND, -1},
-      {"OPEN_ALWAYS, file", OPEN_ALWAYS, Before::kFile, kReadWrite, true, ERROR_ALREADY_EXISTS, 4},
-      {"OPEN_ALWAYS, no file", OPEN_ALWAYS, Before::kNoFile, kReadWrite, true, 0, 0},
-      {"OPEN_ALWAYS, no folder", OPEN_ALWAYS, Before::kNoFolder, kReadWrite, false,
-       ERROR_PATH_NOT_FOUND, -1},
-      {"TRUNCATE_EXISTING, file", TRUNCATE_EXISTING, Before::kFile, kWrite, true, kUndocumented, 0},
-      {"TRUNCATE_EXISTING, no file", TRUNCATE_EXISTING, Before::kNoFile, kWrite, false,
-       ERROR_FILE_NOT_FOUND, -1},
-      {"TRUNCATE_EXISTING, no folder", TRUNCATE_EXISTING, Before::kNoFolder, kWrite, false,
-       ERROR_PATH_NOT_FOUND, -1},
+  struct Row {
+    const char* name;
+    DWORD disposition, access;
+    const char* leaf;  // in the scratch folder; f.dat exists
+    bool opens;
+    DWORD error;       // the last-error value afterwards, or kUndocumented
+    long long size;    // of the file afterwards; -1: no file
   };
-  int n = 0;
-  for (const DispositionRow& row : rows) {
-    // (Appended, not "f" + ...: GCC 12 warns falsely about the temporary.)
-    std::string leaf = "f";
-    leaf += std::to_string(n++) + ".dat";
-    std::string path = s.Path(row.before == Before::kNoFolder ? "nofolder\\" + leaf : leaf);
-    if (row.before == Before::kFile && !WriteText(p, c, path, "1234")) continue;
+  const Row rows[] = {
+      {"CREATE_NEW, file", CREATE_NEW, kWrite, "f.dat", false, ERROR_FILE_EXISTS, 4},
+      {"CREATE_NEW, no file", CREATE_NEW, kWrite, "n.dat", true, kUndocumented, 0},
+      {"CREATE_NEW, no folder", CREATE_NEW, kWrite, "no\\n.dat", false, ERROR_PATH_NOT_FOUND, -1},
+      {"CREATE_ALWAYS, file", CREATE_ALWAYS, kWrite, "f.dat", true, ERROR_ALREADY_EXISTS, 0},
+      {"CREATE_ALWAYS, no file", CREATE_ALWAYS, kWrite, "n.dat", true, 0, 0},
+      {"CREATE_ALWAYS, no folder", CREATE_ALWAYS, kWrite, "no\\n.dat", false, 3, -1},
+      {"OPEN_EXISTING, file", OPEN_EXISTING, kRead, "f.dat", true, kUndocumented, 4},
+      {"OPEN_EXISTING, no file", OPEN_EXISTING, kRead, "n.dat", false, ERROR_FILE_NOT_FOUND, -1},
+      {"OPEN_EXISTING, no folder", OPEN_EXISTING, kRead, "no\\n.dat", false, 3, -1},
+      {"OPEN_ALWAYS, file", OPEN_ALWAYS, kReadWrite, "f.dat", true, ERROR_ALREADY_EXISTS, 4},
+      {"OPEN_ALWAYS, no file", OPEN_ALWAYS, kReadWrite, "n.dat", true, 0, 0},
+      {"OPEN_ALWAYS, no folder", OPEN_ALWAYS, kReadWrite, "no\\n.dat", false, 3, -1},
+      {"TRUNCATE_EXISTING, file", TRUNCATE_EXISTING, kWrite, "f.dat", true, kUndocumented, 0},
+      {"TRUNCATE_EXISTING, no file", TRUNCATE_EXISTING, kWrite, "n.dat", false, 2, -1},
+      {"TRUNCATE_EXISTING, no folder", TRUNCATE_EXISTING, kWrite, "no\\n.dat", false, 3, -1},
+      {"a file as folder", OPEN_ALWAYS, kReadWrite, "f.dat\\n.dat", false, 3, -1},
+      {"a wildcard", OPEN_ALWAYS, kReadWrite, "*.dat", false, ERROR_INVALID_NAME, -1},
+  };
+  for (const Row& row : rows) {
+    if (!WriteText(p, c, s.Path("f.dat"), "1234")) return;
+    p.DeleteFileA(s.Path("n.dat").c_str());
     p.SetLastError(kPoison);
-    ScopedFile file(p, OpenFile(p, path, row.access, 0, row.disposition));
+    ScopedFile file(p, OpenFile(p, s.Path(row.leaf), row.access, 0, row.disposition));
     DWORD error = p.GetLastError();
     c.Equal(row.name, file.is_valid(), row.opens);
-    if (row.error != kUndocumented)
-      c.Equal(std::string(row.name) + ": last error", error, row.error);
+    if (row.error != kUndocumented) c.Equal(std::string(row.name) + ": error", error, row.error);
     file.Close();
-    c.Equal(std::string(row.name) + ": size afterwards", SizeOf(p, path), row.size);
+    c.Equal(std::string(row.name) + ": size", SizeOf(p, s.Path(row.leaf)), row.size);
   }
+  p.SetLastError(kPoison);
+  ScopedFile empty(p, OpenFile(p, "", kRead, 0, OPEN_EXISTING));
+  c.Equal("empty name", p.GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
-struct ShareRow {
-  DWORD access1, share1;
-  DWORD access2, share2;
-  bool second_opens;
-};
-
-// The second open needs the first handle to share what it asks for, and must
-// itself share what the first handle was granted; otherwise 32, and the first
-// handle is unaffected [Wine test file.c: test_file_sharing].
+// The second open needs every earlier handle to share what it asks for, and
+// must itself share what they were granted; otherwise 32, and the first handle
+// is unaffected. An open without data access neither needs nor grants sharing
+// for data; delete access needs FILE_SHARE_DELETE [MS: Creating and Opening
+// Files, the table of first and second calls; Wine test file.c:
+// test_file_sharing]. A handle of another process counts alike.
 void ShareModes(Platform& p, Scratch& s, Checker& c) {
+  constexpr DWORD kDelete = 0x00010000;
+  constexpr DWORD SR = FILE_SHARE_READ, SD = FILE_SHARE_DELETE;
   std::string path = s.Path("shared.dat");
   if (!WriteText(p, c, path, "shared")) return;
-  const ShareRow rows[] = {
-      {kRead, FILE_SHARE_READ, kRead, FILE_SHARE_READ, true},
-      {kRead, FILE_SHARE_READ, kWrite, kShareRW, false},
-      {kWrite, FILE_SHARE_READ, kRead, FILE_SHARE_READ, false},
-      {kWrite, FILE_SHARE_READ, kRead, kShareRW, true},
+  struct Row {
+    DWORD access1, share1, access2, share2;
+    bool second_opens;
+  };
+  const Row rows[] = {
+      {kRead, SR, kRead, SR, true},
+      {kRead, SR, kWrite, kShareRW, false},
+      {kWrite, SR, kRead, SR, false},
+      {kWrite, SR, kRead, kShareRW, true},
       {kRead, 0, kRead, kShareRW, false},
       {kReadWrite, kShareRW, kRead, kShareRW, true},
-      {kReadWrite, kShareRW, kReadWrite, FILE_SHARE_READ, false},
+      {kReadWrite, kShareRW, kRead, SR, false},
+      {kReadWrite, kShareRW, kReadWrite, SR, false},
       {kWrite, FILE_SHARE_WRITE, kWrite, FILE_SHARE_WRITE, true},
-      {kRead, FILE_SHARE_READ | FILE_SHARE_DELETE, kRead, FILE_SHARE_READ, true},
+      {kRead, SR | SD, kRead, SR, true},
+      {kRead, kShareRW, kRead, FILE_SHARE_WRITE, false},
+      {0, 0, kReadWrite, 0, true},
+      {kReadWrite, kShareRW | SD, 0, 0, true},
+      {kRead, SR, kDelete, kShareRW | SD, false},
+      {kRead, SR | SD, kDelete, kShareRW | SD, true},
   };
   int n = 0;
-  for (const ShareRow& row : rows) {
+  for (const Row& row : rows) {
     std::string name = "row ";
     name += std::to_string(n++);
     ScopedFile first(p, OpenFile(p, path, row.access1, row.share1, OPEN_EXISTING));
@@ -112,28 +114,27 @@ void ShareModes(Platform& p, Scratch& s, Checker& c) {
     p.SetLastError(kPoison);
     ScopedFile second(p, OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING));
     c.Equal(name + ": second open", second.is_valid(), row.second_opens);
-    if (!row.second_opens) {
-      c.Equal(name + ": last error", p.GetLastError(), ERROR_SHARING_VIOLATION);
-      BYTE byte = 0;
-      DWORD got = 0;
-      if (row.access1 & kRead) {
-        c.That(name + ": first handle",
-               p.ReadFile(first.get(), std::span(&byte, 1), &got) && got == 1 && byte == 's',
-               "still reads");
-      }
-      // Once the first handle is closed, nothing stands in the way.
-      first.Close();
-      ScopedFile again(p, OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING));
-      c.That(name + ": after the first closes", again.is_valid(), "the second opens");
+    if (row.second_opens) continue;
+    c.Equal(name + ": last error", p.GetLastError(), ERROR_SHARING_VIOLATION);
+    BYTE byte = 0;
+    DWORD got = 0;
+    if (row.access1 & kRead) {
+      c.That(name + ": first handle", p.ReadFile(first.get(), std::span(&byte, 1), &got) &&
+                                          got == 1 && byte == 's', "still reads");
     }
+    first.Close();
+    ScopedFile again(p, OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING));
+    c.That(name + ": after the first closes", again.is_valid(), "the second opens");
   }
 }
 
-// Bytes written come back; the size follows; a read at the end gives 0 bytes
-// and succeeds; a position before the start is refused (131).
+// Bytes written come back; the size follows; each handle keeps its own
+// position; a read at the end gives 0 bytes and succeeds; a position before
+// the start is refused (131); a handle does only what it was opened for (5)
+// [MS: ReadFile, WriteFile, SetFilePointer].
 void ReadWrite(Platform& p, Scratch& s, Checker& c) {
   std::string path = s.Path("data.dat");
-  ScopedFile file(p, OpenFile(p, path, kReadWrite, 0, CREATE_NEW));
+  ScopedFile file(p, OpenFile(p, path, kReadWrite, kShareRW, CREATE_NEW));
   if (!c.That("create", file.is_valid(), "creates")) return;
   const BYTE data[] = {'a', 0, '\r', '\n', 0xFF, 'z'};
   DWORD done = 0;
@@ -142,39 +143,75 @@ void ReadWrite(Platform& p, Scratch& s, Checker& c) {
   DWORD high = kPoison;
   c.Equal("GetFileSize", p.GetFileSize(file.get(), &high), sizeof data);
   c.Equal("GetFileSize high", high, 0);
+  ScopedFile other(p, OpenFile(p, path, kRead, kShareRW, OPEN_EXISTING));
   c.Equal("SetFilePointer", p.SetFilePointer(file.get(), 2, nullptr, FILE_BEGIN), 2);
   BYTE back[16] = {};
   c.Equal("ReadFile", p.ReadFile(file.get(), back, &done), TRUE);
-  c.Equal("read", done, sizeof data - 2);
-  c.That("read", back[0] == '\r' && back[2] == 0xFF && back[3] == 'z', "the bytes from 2 on");
+  c.That("read", done == 4 && back[0] == '\r' && back[3] == 'z', "the 4 bytes from 2 on");
   c.Equal("ReadFile at the end", p.ReadFile(file.get(), back, &done), TRUE);
   c.Equal("read at the end", done, 0);
+  c.Equal("other handle", p.ReadFile(other.get(), std::span(back, 2), &done), TRUE);
+  c.That("other handle", done == 2 && back[0] == 'a', "reads from its own position 0");
+  c.Equal("FILE_END - 1", p.SetFilePointer(other.get(), -1, nullptr, FILE_END), 5);
   p.SetLastError(kPoison);
-  c.Equal("SetFilePointer before the start", p.SetFilePointer(file.get(), -1, nullptr, FILE_BEGIN),
+  c.Equal("before the start", p.SetFilePointer(file.get(), -1, nullptr, FILE_BEGIN),
           INVALID_SET_FILE_POINTER);
-  c.Equal("SetFilePointer before the start: last error", p.GetLastError(), ERROR_NEGATIVE_SEEK);
-  file.Close();
-
-  // A handle does only what it was opened for: 5 otherwise [MS: WriteFile, ReadFile].
-  ScopedFile reader(p, OpenFile(p, path, kRead, kShareRW, OPEN_EXISTING));
+  c.Equal("before the start: last error", p.GetLastError(), ERROR_NEGATIVE_SEEK);
   p.SetLastError(kPoison);
-  c.Equal("WriteFile through a read handle", p.WriteFile(reader.get(), data, &done), FALSE);
-  c.Equal("WriteFile through a read handle: last error", p.GetLastError(), ERROR_ACCESS_DENIED);
+  c.Equal("WriteFile through a read handle", p.WriteFile(other.get(), data, &done), FALSE);
+  c.Equal("WriteFile through a read handle: error", p.GetLastError(), ERROR_ACCESS_DENIED);
   ScopedFile writer(p, OpenFile(p, path, kWrite, kShareRW, OPEN_EXISTING));
   p.SetLastError(kPoison);
   c.Equal("ReadFile through a write handle", p.ReadFile(writer.get(), back, &done), FALSE);
-  c.Equal("ReadFile through a write handle: last error", p.GetLastError(), ERROR_ACCESS_DENIED);
-  reader.Close();
+  c.Equal("ReadFile through a write handle: error", p.GetLastError(), ERROR_ACCESS_DENIED);
+  file.Close();
+  other.Close();
   writer.Close();
   c.Equal("file afterwards", SizeOf(p, path), sizeof data);
+
+  // A write of several MiB comes back whole.
+  std::vector<BYTE> block((std::size_t{3} << 20) + 5, 'x');
+  block.back() = 'y';
+  ScopedFile big(p, OpenFile(p, s.Path("big.dat"), kWrite, 0, CREATE_NEW));
+  c.Equal("big write", p.WriteFile(big.get(), block, &done), TRUE);
+  big.Close();
+  auto text = ReadText(p, s.Path("big.dat"));
+  c.That("big file", text && text->size() == block.size() && text->back() == 'y', "read whole");
+}
+
+// A file created read-only: the creating handle writes; afterwards opening it
+// for writing, truncating it and deleting it fail with 5; reading works
+// [MS: CreateFileA, FILE_ATTRIBUTE_READONLY; DeleteFile].
+void ReadOnlyFiles(Platform& p, Scratch& s, Checker& c) {
+  std::string path = s.Path("ro.dat");
+  ScopedFile created(p, p.CreateFileA(path.c_str(), kReadWrite, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_READONLY, kNullHandle));
+  DWORD done = 0;
+  const BYTE data[] = {'a', 'b', 'c'};
+  c.Equal("creating handle writes", p.WriteFile(created.get(), data, &done), TRUE);
+  created.Close();
+  c.Equal("attributes", p.GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
+          FILE_ATTRIBUTE_READONLY);
+  p.SetLastError(kPoison);
+  c.Equal("delete", p.DeleteFileA(path.c_str()), FALSE);
+  c.Equal("delete: last error", p.GetLastError(), ERROR_ACCESS_DENIED);
+  // Wine run by root opens a read-only file for writing: the host grants it.
+  if (s.wine) return c.Note("run by root, a read-only file opens for writing (Windows: 5)");
+  for (DWORD disposition : {DWORD{OPEN_EXISTING}, DWORD{CREATE_ALWAYS}}) {
+    p.SetLastError(kPoison);
+    ScopedFile w(p, OpenFile(p, path, kWrite, kShareRW, disposition));
+    c.Equal("open for writing, " + std::to_string(disposition), p.GetLastError(),
+            ERROR_ACCESS_DENIED);
+  }
+  c.Equal("read", ReadText(p, path).value_or("(refused)"), "abc");
 }
 
 // GetFileAttributesA: 2 for a missing file, 3 for a missing folder, the
-// directory bit for a folder; CreateFileA refuses to open a folder without
-// FILE_FLAG_BACKUP_SEMANTICS (5).
+// directory bit for a folder; GetFileAttributesExA gives the size; CreateFileA
+// refuses to open a folder without FILE_FLAG_BACKUP_SEMANTICS (5).
 void AttributesAndFolders(Platform& p, Scratch& s, Checker& c) {
   std::string file = s.Path("plain.dat");
-  if (!WriteText(p, c, file, "x")) return;
+  if (!WriteText(p, c, file, "12345")) return;
   struct Row {
     const char* name;
     std::string path;
@@ -199,6 +236,9 @@ void AttributesAndFolders(Platform& p, Scratch& s, Checker& c) {
               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, row.directory);
     }
   }
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  c.Equal("GetFileAttributesExA", p.GetFileAttributesExA(file.c_str(), &data), TRUE);
+  c.Equal("GetFileAttributesExA: size", data.nFileSizeLow, 5);
   p.SetLastError(kPoison);
   ScopedFile folder(p, OpenFile(p, s.folder, kRead, kShareRW, OPEN_EXISTING));
   c.Equal("open the folder", folder.is_valid(), false);
@@ -206,9 +246,8 @@ void AttributesAndFolders(Platform& p, Scratch& s, Checker& c) {
 }
 
 const Case kCases[] = {
-    {"CreateFileDispositions", CreateFileDispositions},
-    {"ShareModes", ShareModes},
-    {"ReadWrite", ReadWrite},
+    {"CreateFileDispositions", CreateFileDispositions}, {"ShareModes", ShareModes},
+    {"ReadWrite", ReadWrite}, {"ReadOnlyFiles", ReadOnlyFiles},
     {"AttributesAndFolders", AttributesAndFolders},
 };
 

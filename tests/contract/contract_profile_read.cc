@@ -53,6 +53,29 @@ void ProfileTrimming(Platform& p, Scratch& s, Checker& c) {
   CheckLookups(p, c, file, rows);
 }
 
+// Lines that are no key of the section: a line without "=", a key before the
+// first section; the first of two equal keys counts, and only the first of two
+// equal sections is read; ";" starts no comment for the lookup; empty names
+// find nothing; a UTF-8 byte order mark is skipped.
+void ProfileOddLines(Platform& p, Scratch& s, Checker& c) {
+  std::string file = s.Path("odd.ini");
+  if (!WriteText(p, c, file,
+                 "top=before\r\n[S]\r\nnoequals\r\ndup=first\r\ndup=second\r\n"
+                 ";c=1\r\n[s]\r\nlate=hidden\r\n")) {
+    return;
+  }
+  const LookupRow rows[] = {
+      {"S", "top", "(default)"}, {"S", "noequals", "(default)"}, {"S", "dup", "first"},
+      {"S", "late", "(default)"}, {"S", ";c", "1"},               {"", "dup", "(default)"},
+      {"S", "", "(default)"},
+  };
+  CheckLookups(p, c, file, rows);
+  std::string bom = s.Path("bom.ini");
+  if (!WriteText(p, c, bom, "\xEF\xBB\xBF[B]\r\nk=v\r\n")) return;
+  const LookupRow bom_rows[] = {{"B", "k", "v"}};
+  CheckLookups(p, c, bom, bom_rows);
+}
+
 // A value that starts and ends with the same quote loses both quotes; any
 // other quote stays [Wine test profile.c: test_GetPrivateProfileString].
 void ProfileQuotes(Platform& p, Scratch& s, Checker& c) {
@@ -179,7 +202,8 @@ void ProfileLists(Platform& p, Scratch& s, Checker& c) {
 }
 
 const Case kCases[] = {
-    {"ProfileTrimming", ProfileTrimming}, {"ProfileQuotes", ProfileQuotes},
+    {"ProfileTrimming", ProfileTrimming}, {"ProfileOddLines", ProfileOddLines},
+    {"ProfileQuotes", ProfileQuotes},
     {"ProfileDefaults", ProfileDefaults}, {"ProfileTruncation", ProfileTruncation},
     {"ProfileLists", ProfileLists},
 };

@@ -93,13 +93,16 @@ void SHDeleteKeyRemovesTree(Platform& p, Scratch& s, Checker& c) {
 }
 
 // Opening or deleting a key that is not there: 2, and RegOpenKeyExA nulls its
-// result [Wine test registry.c: test_reg_open_key, test_reg_delete_key].
+// result; registry calls return their status and leave the last-error value
+// alone [Wine test registry.c: test_reg_open_key, test_reg_delete_key].
 void MissingKeys(Platform& p, Scratch& s, Checker& c) {
   for (const char* sub : {"Missing", "Missing\\Deeper"}) {
     std::string row = std::string("RegOpenKeyExA(") + sub + ")";
     HKEY result{0x1234};
+    p.SetLastError(kPoison);
     c.Equal(row, p.RegOpenKeyExA(s.key, sub, 0, KEY_READ, &result), ERROR_FILE_NOT_FOUND);
     c.That(row, result == kNullKey, "the result set to null");
+    c.Equal(row + ": last error", p.GetLastError(), kPoison);  // returned, not set
     c.Equal(std::string("RegDeleteKeyA(") + sub + ")", p.RegDeleteKeyA(s.key, sub),
             ERROR_FILE_NOT_FOUND);
     c.Equal(std::string("SHDeleteKeyA(") + sub + ")", p.SHDeleteKeyA(s.key, sub),
@@ -121,6 +124,51 @@ void SubkeyNameForms(Platform& p, Scratch& s, Checker& c) {
     c.Equal("\"\" opens the key itself", OpenStatus(p, self, "Sub"), ERROR_SUCCESS);
     p.RegCloseKey(self);
   }
+}
+
+// A handle does only what it was opened for: querying needs KEY_QUERY_VALUE,
+// setting KEY_SET_VALUE (5 otherwise); creating a subkey through it does not
+// consult its access [MS: RegCreateKeyExA, hKey; Wine test registry.c:
+// test_reg_create_key]. A null key is no handle (6); RegDeleteKeyA needs a
+// subkey name (87), and "" deletes the key itself; SHDeleteKeyA without a
+// subkey empties the key and keeps it [Wine kernelbase registry.c:
+// RegDeleteTreeA].
+void HandleAccessAndArguments(Platform& p, Scratch& s, Checker& c) {
+  c.Equal("set v", SetString(p, s.key, "v", "old"), 0);
+  const struct {
+    const char* name;
+    REGSAM access;
+    LONG query, set;
+  } rows[] = {{"KEY_READ", KEY_READ, 0, 5},
+              {"KEY_WRITE", KEY_WRITE, 5, 0},
+              {"no rights", 0, 5, 5},
+              {"KEY_ALL_ACCESS", KEY_ALL_ACCESS, 0, 0}};
+  for (const auto& row : rows) {
+    HKEY h = kNullKey;
+    if (!c.Equal(row.name, p.RegOpenKeyExA(s.key, "", 0, row.access, &h), 0)) continue;
+    DWORD size = 0;
+    c.Equal(std::string(row.name) + ": query", p.RegQueryValueExA(h, "v", nullptr, {}, &size),
+            row.query);
+    c.Equal(std::string(row.name) + ": set", SetString(p, h, "v", "new"), row.set);
+    HKEY sub = kNullKey;
+    if (c.Equal(std::string(row.name) + ": create", p.RegCreateKeyA(h, "Sub", &sub), 0)) {
+      c.Equal(std::string(row.name) + ": set in the new key", SetString(p, sub, "x", ""), 0);
+      p.RegCloseKey(sub);
+    }
+    p.RegCloseKey(h);
+  }
+  HKEY none{0x1234};
+  c.Equal("null key", p.RegOpenKeyExA(kNullKey, "Sub", 0, KEY_READ, &none), ERROR_INVALID_HANDLE);
+  c.Equal("RegDeleteKeyA(null)", p.RegDeleteKeyA(s.key, nullptr), ERROR_INVALID_PARAMETER);
+  c.Equal("SHDeleteKeyA(key, null)", p.SHDeleteKeyA(s.key, nullptr), 0);
+  c.Equal("Sub afterwards", OpenStatus(p, s.key, "Sub"), ERROR_FILE_NOT_FOUND);
+  DWORD size = 0;
+  c.Equal("v afterwards", p.RegQueryValueExA(s.key, "v", nullptr, {}, &size), 2);
+  HKEY own = kNullKey;
+  c.Equal("create Own", p.RegCreateKeyA(s.key, "Own", &own), 0);
+  c.Equal("RegDeleteKeyA(Own, \"\")", p.RegDeleteKeyA(own, ""), 0);
+  c.Equal("Own afterwards", OpenStatus(p, s.key, "Own"), ERROR_FILE_NOT_FOUND);
+  p.RegCloseKey(own);
 }
 
 // RegCreateKeyA makes every missing key on the way and opens an existing one;
@@ -223,6 +271,9 @@ void StringWithoutNul(Platform& p, Scratch& s, Checker& c) {
   c.Equal("buffer of 8", q.status, ERROR_SUCCESS);
   c.Equal("buffer of 8: size", q.size, 3);
   c.Equal("buffer of 8: buffer", Contents(q), Filled(std::string_view("abc", 4)));
+  // Other types get no NUL.
+  c.Equal("binary", p.RegSetValueExA(s.key, "b", 0, REG_BINARY, Bytes("abc")), 0);
+  c.Equal("binary in 8", Contents(QueryInto(p, s.key, "b", 8)), Filled("abc"));
 }
 
 // A handle whose key was deleted stays a handle: every call through it answers
@@ -249,6 +300,7 @@ const Case kCases[] = {
     {"SHDeleteKeyRemovesTree", SHDeleteKeyRemovesTree, true},
     {"MissingKeys", MissingKeys},
     {"SubkeyNameForms", SubkeyNameForms},
+    {"HandleAccessAndArguments", HandleAccessAndArguments},
     {"CreateKeyMakesThePath", CreateKeyMakesThePath},
     {"MissingValues", MissingValues},
     {"QueryValueTooSmall", QueryValueTooSmall},

@@ -1,5 +1,6 @@
-// The simulated machine through the Platform interface: what a program running
-// on each Windows sees, stated as Windows answers.
+// What the contract suite cannot show of the machine: each Windows's version
+// answers and folders, the journal (started programs, boxes, pauses), the
+// virtual clock, injected faults, the heap, and IniFileMapping.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -79,40 +80,6 @@ TEST(VersionMatrix, EachWindowsAnswersAsItDoes) {
     EXPECT_STREQ(buffer, row.driver_dir) << name;
     EXPECT_EQ(needed, std::strlen(row.driver_dir) + 1) << name;
   }
-}
-
-TEST(SystemInformation, BuffersTooSmallReportTheSizeNeeded) {
-  SimMachine m(WindowsVersion::kWinXp);
-  char small[8];
-  std::memset(small, 'x', sizeof small);
-  // The size with the NUL, and nothing copied.
-  EXPECT_EQ(m->GetSystemDirectoryA(small), std::strlen("C:\\WINDOWS\\system32") + 1);
-  EXPECT_EQ(small[0], 'x');
-
-  DWORD needed = 0;
-  m->SetLastError(kPoison);
-  EXPECT_FALSE(m->GetPrinterDriverDirectoryA(nullptr, nullptr, 1, small, &needed));
-  EXPECT_EQ(m->GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(needed, std::strlen("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86") + 1);
-  EXPECT_FALSE(m->GetPrinterDriverDirectoryA(nullptr, nullptr, 2, small, &needed));
-  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_LEVEL);
-
-  // Windows XP cuts a module path that does not fit, without its NUL.
-  m->SetModulePath("C:\\orvane\\setup.exe");
-  char module[6];
-  EXPECT_EQ(m->GetModuleFileNameA(m->GetModuleHandleA(nullptr), module), 6u);
-  EXPECT_EQ(std::string(module, 6), "C:\\orv");
-}
-
-TEST(Environment, BlockIsDoubleNulTerminatedAndStable) {
-  SimMachine m(WindowsVersion::kWin98);
-  const char* block = m->GetEnvironmentStrings();
-  EXPECT_EQ(block, m->GetEnvironmentStrings());
-  std::vector<std::string> variables;
-  for (const char* p = block; *p; p += std::strlen(p) + 1) variables.emplace_back(p);
-  EXPECT_EQ(variables, m->environment());
-  EXPECT_NE(std::find(variables.begin(), variables.end(), "windir=C:\\WINDOWS"),
-            variables.end());
 }
 
 struct ProcessRow {
@@ -220,49 +187,6 @@ TEST(Clock, SleepAdvancesTheLocalTime) {
   EXPECT_EQ(m.Events("sleep").back()[1], "3000");
 }
 
-TEST(LastError, SetByFailuresLeftBySuccessesAsWindowsDoes) {
-  SimMachine m(WindowsVersion::kWinXp);
-  m->files().WriteAll("C:\\data.txt", "abc");
-
-  m->SetLastError(kPoison);
-  HANDLE h = m->CreateFileA("C:\\data.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, kNullHandle);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(m->GetLastError(), kPoison) << "OPEN_EXISTING leaves the value";
-  m->CloseHandle(h);
-
-  h = m->CreateFileA("C:\\data.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL, kNullHandle);
-  EXPECT_EQ(m->GetLastError(), ERROR_ALREADY_EXISTS) << "OPEN_ALWAYS on an existing file";
-  m->CloseHandle(h);
-
-  m->SetLastError(kPoison);
-  h = m->CreateFileA("C:\\new.txt", GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL, kNullHandle);
-  EXPECT_EQ(m->GetLastError(), 0u) << "OPEN_ALWAYS creating the file";
-  m->CloseHandle(h);
-
-  m->SetLastError(kPoison);
-  EXPECT_FALSE(m->DeleteFileA("C:\\missing.txt"));
-  EXPECT_EQ(m->GetLastError(), ERROR_FILE_NOT_FOUND);
-
-  // Registry calls return their status and leave the value alone.
-  m->SetLastError(kPoison);
-  HKEY key = kNullKey;
-  EXPECT_EQ(m->RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Nothing", 0, KEY_READ, &key),
-            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(m->GetLastError(), kPoison);
-
-  // A missing profile file reports itself through the value, with the default.
-  char value[16];
-  EXPECT_EQ(m->GetPrivateProfileStringA("Parameters", "Quiet", "0", value,
-                                        "c:\\orvane\\res\\orvane.ini"),
-            1u);
-  EXPECT_STREQ(value, "0");
-  EXPECT_EQ(m->GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_TRUE(m->LeakReport().empty());
-}
-
 TEST(Faults, FireOnceAlwaysOrLeaveAStaleValue) {
   SimMachine m(WindowsVersion::kWinXp);
   m->files().WriteAll("C:\\a.txt", "a");
@@ -338,37 +262,6 @@ TEST(ProfileFiles, IniFileMappingRedirectsIntoTheRegistry) {
   EXPECT_EQ(m.Events("profileflush").size(), 1u);
   m->GetPrivateProfileStringA("Parameters", "Quiet", "0", value, ini);
   EXPECT_STREQ(value, "1");
-}
-
-TEST(ProfileFiles, WritesFollowTheDiskRules) {
-  SimMachine m(WindowsVersion::kWin98);
-  // A missing folder is not created.
-  m->SetLastError(kPoison);
-  EXPECT_FALSE(m->WritePrivateProfileStringA("Parameters", "Uninstall", "",
-                                             "c:\\orvane\\res\\orvane.ini"));
-  EXPECT_EQ(m->GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(m->files().Exists("c:\\orvane"));
-
-  // A missing file in an existing folder is created.
-  m->files().MakeDirectories("c:\\orvane\\res");
-  EXPECT_TRUE(m->WritePrivateProfileStringA("Parameters", "Uninstall", "",
-                                            "c:\\orvane\\res\\orvane.ini"));
-  auto text = m->files().ReadAll("c:\\orvane\\res\\orvane.ini");
-  EXPECT_EQ(std::string(text->begin(), text->end()), "[Parameters]\r\nUninstall=\r\n");
-
-  // A file held by another process without write sharing refuses the write
-  // and keeps its content.
-  m->files().HoldByOtherProcess("c:\\orvane\\res\\orvane.ini", FILE_SHARE_READ);
-  EXPECT_FALSE(m->WritePrivateProfileStringA("Parameters", "Uninstall", "1",
-                                             "c:\\orvane\\res\\orvane.ini"));
-  EXPECT_EQ(m->GetLastError(), ERROR_SHARING_VIOLATION);
-  text = m->files().ReadAll("c:\\orvane\\res\\orvane.ini");
-  EXPECT_EQ(std::string(text->begin(), text->end()), "[Parameters]\r\nUninstall=\r\n");
-
-  // A bare file name lives in the Windows folder.
-  m->files().ReleaseAll();
-  EXPECT_TRUE(m->WritePrivateProfileStringA("s", "k", "v", "win.ini"));
-  EXPECT_TRUE(m->files().Exists("C:\\WINDOWS\\win.ini"));
 }
 
 }  // namespace
