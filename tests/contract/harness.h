@@ -1,20 +1,10 @@
-// The contract suite's harness: cases written only against the Platform
-// interface, run by a small runner per backend (the simulator on Linux, the
-// real API on Windows and under Wine).
-//
-// It has no dependency but the C++ library, so that the same cases build with
-// the Linux compiler and with MinGW.
-//
-// A case is `void Case(Platform&, Scratch&, Checker&)`. It gets a scratch area
-// of its own (a registry key and an empty folder) and reports every
-// disagreement through the Checker, which keeps the place (file:line), the row,
-// the actual and the expected value. A case never stops at the first
-// disagreement unless what follows cannot run.
-//
-// Wine: a case whose call Wine is known to answer differently from Windows says
-// so in a comment (what Wine does, what Windows does) and takes Wine's answer
-// through ExpectUnlessWine, only when `Scratch::wine` is set; the runner prints
-// each difference taken. Every other disagreement fails.
+// The contract suite's harness, on the C++ library alone (MinGW builds it too).
+// A case, `void Case(Platform&, Scratch&, Checker&)`, gets a scratch key and
+// folder of its own and reports every disagreement (file:line, row, actual,
+// expected) through the Checker, going on unless what follows cannot run.
+// Where Wine is known to answer otherwise, a case says so (what Wine does,
+// what Windows does) and takes Wine's answer through ExpectUnlessWine, only
+// under Wine; the runner prints each difference taken.
 #pragma once
 
 #include <concepts>
@@ -32,7 +22,6 @@
 
 namespace orvane::contract {
 
-// The scratch area of one case.
 struct Scratch {
   std::string name;      // the case's name
   std::string folder;    // an existing, empty folder (Windows path, no trailing '\')
@@ -44,8 +33,8 @@ struct Scratch {
   std::string Path(std::string_view leaf) const { return folder + "\\" + std::string(leaf); }
 };
 
-// Text for a value in a failure message: numbers in decimal, text quoted with
-// its control characters escaped.
+// A value in a failure message: numbers in decimal (large ones in hex too),
+// text quoted with its control characters escaped.
 std::string Hex(unsigned long long value);
 std::string Describe(std::string_view text);
 inline std::string Describe(const std::string& text) { return Describe(std::string_view(text)); }
@@ -54,7 +43,6 @@ inline std::string Describe(const char* text) {
 }
 inline std::string Describe(bool value) { return value ? "true" : "false"; }
 inline std::string Describe(char value) { return Describe(std::string_view(&value, 1)); }
-// Large values (poison, INVALID_FILE_ATTRIBUTES) in hexadecimal too.
 std::string Describe(std::integral auto value) {
   std::string text = std::to_string(value);
   if (value > 0xFFFF) text += " (" + Hex(static_cast<unsigned long long>(value)) + ")";
@@ -70,8 +58,7 @@ class Checker {
     std::string expected;
   };
 
-  // True when actual equals expected; otherwise records a failure. Integers
-  // of different types compare by value.
+  // Records a failure unless actual equals expected (integers by value).
   template <typename A, typename E>
   bool Equal(std::string_view row, const A& actual, const E& expected,
              std::source_location where = std::source_location::current()) {
@@ -80,7 +67,6 @@ class Checker {
     return false;
   }
 
-  // Records a failure when `condition` does not hold; `what` says what should.
   bool That(std::string_view row, bool condition, std::string_view what,
             std::source_location where = std::source_location::current()) {
     if (condition) return true;
@@ -90,7 +76,7 @@ class Checker {
 
   void Fail(std::string_view row, std::string actual, std::string expected,
             std::source_location where = std::source_location::current());
-  // A known Wine difference that this run accepted (each noted once).
+  // A known Wine difference this run took (each noted once).
   void Note(std::string text) {
     for (const std::string& note : notes_) {
       if (note == text) return;
@@ -117,8 +103,7 @@ class Checker {
   std::vector<std::string> notes_;
 };
 
-// Windows' answer, or Wine's where Wine is known to differ and this run is
-// under Wine; the difference taken is noted with `why`.
+// Windows' answer, or Wine's under Wine (noted with `why`).
 template <typename T>
 T ExpectUnlessWine(const Scratch& scratch, Checker& checker, T windows, T wine,
                    std::string_view why) {
@@ -132,21 +117,16 @@ using CaseFn = void (*)(Platform&, Scratch&, Checker&);
 struct Case {
   const char* name;
   CaseFn run;
-  // Its expectations hold on Windows 95/98/ME too (it is also run there).
-  bool also_9x = false;
+  bool also_9x = false;  // holds on 95/98/ME too (the simulator runs it on 98)
 };
 
 // What a runner provides around each case.
 class Host {
  public:
   virtual ~Host() = default;
-  // Creates an empty folder for the case and returns its Windows path.
-  virtual std::string MakeFolder(std::string_view caseName) = 0;
-  // Removes the folder and whatever the case left in it.
-  virtual void RemoveFolder(const std::string& folder) = 0;
-  // What the case left open (handles, blocks), one line each; empty when
-  // nothing or when the backend cannot tell.
-  virtual std::vector<std::string> Leaks() { return {}; }
+  virtual std::string MakeFolder(std::string_view caseName) = 0;  // empty; its Windows path
+  virtual void RemoveFolder(const std::string& folder) = 0;        // with what it holds
+  virtual std::vector<std::string> Leaks() { return {}; }          // left open, a line each
 };
 
 struct RunOptions {
@@ -155,9 +135,8 @@ struct RunOptions {
   std::string only;   // run only the case of this name (empty: all)
 };
 
-// Runs the cases, printing one line per case (with its failures and Wine
-// differences below it) and a summary line. Returns the count of cases that
-// failed; a case the filter leaves out is not counted.
+// Runs the cases, a line each (failures and Wine differences below it), then a
+// summary; returns the count of cases that failed.
 int RunCases(Platform& platform, Host& host, std::span<const Case> cases, const RunOptions& options,
              std::FILE* out);
 

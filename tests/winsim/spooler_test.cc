@@ -278,37 +278,18 @@ TEST(PrinterDrivers, EnvironmentsLevelsVersionsAndFiles) {
   }
 }
 
-TEST(PrinterDrivers, RecordCOnXpWritesItsValuesAndCopiesIntoVersion3) {
+// The files go into the version folder; a level-3 upgrade replaces the entry,
+// so the level-6 values go (the values themselves: tests/setup's registry
+// differences of whole installations).
+TEST(PrinterDrivers, RecordCCopiesIntoVersion3AndAnUpgradeReplacesIt) {
   SimMachine m(WindowsVersion::kWinXp);
   XpDriver d(*m);
   d.PutFiles(*m);
   ASSERT_TRUE(m->AddPrinterDriverA(nullptr, 6, &d.info));
   const std::string key = kXpDrivers + "\\Version-3\\" + kDriver;
-  const struct {
-    const char* name;
-    DWORD type;
-    std::string data;
-  } values[] = {
-      {"Version", REG_DWORD, std::string("\3\0\0\0", 4)},
-      {"Driver", REG_SZ, std::string("pscript5.dll\0", 13)},
-      {"Data File", REG_SZ, std::string("orvaneps5.ppd\0", 14)},
-      {"Configuration File", REG_SZ, std::string("ps5ui.dll\0", 10)},
-      {"Help File", REG_SZ, std::string("Pscript.hlp\0", 12)},
-      {"Dependent Files", REG_MULTI_SZ,
-       std::string("orvaneps5.ppd\0orvane.INI\0orvaneui5.DLL\0pscript.ntf\0\0", 52)},
-      {"Monitor", REG_SZ, std::string("\0", 1)},
-      {"Datatype", REG_SZ, std::string("RAW\0", 4)},
-      {"Previous Names", REG_MULTI_SZ, std::string("\0", 1)},
-      {"Manufacturer", REG_SZ, std::string("Orvane Corporation\0", 19)},
-      {"OEM Url", REG_SZ, std::string("http://www.orvane.example\0", 26)},
-      {"HardwareID", REG_SZ, std::string("\0", 1)},
-      {"Provider", REG_SZ, std::string("Orvane Corporation\0", 19)},
-      {"DriverVersion", REG_BINARY, std::string("\5\0\4\0\3\0\2\1", 8)},
-  };
-  for (const auto& v : values) EXPECT_EQ(Value(*m, key, v.name, v.type), v.data) << v.name;
+  EXPECT_EQ(Value(*m, key, "Manufacturer"), std::string("Orvane Corporation\0", 19));
   EXPECT_EQ(m->files().List(d.dir + "\\3").size(), 7u);
   EXPECT_TRUE(m->files().Exists(d.dir + "\\3\\orvaneui5.DLL"));
-  // An upgrade at level 3 replaces the entry: the level-6 values go.
   DRIVER_INFO_3A older;
   older.cVersion = 3;
   older.pName = kDriver;
