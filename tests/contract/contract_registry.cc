@@ -209,43 +209,36 @@ void MissingValues(Platform& p, Scratch& s, Checker& c) {
   }
 }
 
-struct TooSmallRow {
-  const char* name;
-  DWORD type;
-  std::string_view data;
-  DWORD buffer;  // smaller than the data
-};
-
 // A buffer too small: 234 with the size needed and the type, the buffer not
 // touched at all (NT); the exact size then succeeds and a size-only query
 // reports the size [Wine test registry.c: test_query_value_ex, test_get_value].
 void QueryValueTooSmall(Platform& p, Scratch& s, Checker& c) {
   using namespace std::string_view_literals;
-  const TooSmallRow rows[] = {
-      {"sz", REG_SZ, "abcdef\0"sv, 4},
-      {"sz one short", REG_SZ, "abcdef\0"sv, 6},
-      {"expand_sz", REG_EXPAND_SZ, "%windir%\0"sv, 1},
-      {"multi_sz", REG_MULTI_SZ, "a\0bc\0\0"sv, 5},
+  const struct {
+    const char* name;
+    DWORD type;
+    std::string_view data;
+    DWORD buffer;  // smaller than the data
+  } rows[] = {
+      {"sz", REG_SZ, "abcdef\0"sv, 4},           {"sz one short", REG_SZ, "abcdef\0"sv, 6},
+      {"expand_sz", REG_EXPAND_SZ, "%windir%\0"sv, 1}, {"multi_sz", REG_MULTI_SZ, "a\0bc\0\0"sv, 5},
       {"binary", REG_BINARY, "\x01\x02\x03\x04\x05\x06\x07\x08"sv, 7},
       {"dword", REG_DWORD, "\x2A\0\0\0"sv, 3},
   };
-  for (const TooSmallRow& row : rows) {
+  for (const auto& row : rows) {
+    const std::string name = row.name;
     std::vector<BYTE> data = Bytes(row.data);
-    if (!c.Equal(row.name, p.RegSetValueExA(s.key, row.name, 0, row.type, data), 0)) continue;
+    if (!c.Equal(name, p.RegSetValueExA(s.key, row.name, 0, row.type, data), 0)) continue;
     Query q = QueryInto(p, s.key, row.name, row.buffer);
-    c.Equal(std::string(row.name) + ": status", q.status, ERROR_MORE_DATA);
-    c.Equal(std::string(row.name) + ": size needed", q.size, data.size());
-    c.Equal(std::string(row.name) + ": type", q.type, row.type);
-    c.Equal(std::string(row.name) + ": buffer", Contents(q), Filled());
-
+    c.Equal(name + ": status", q.status, ERROR_MORE_DATA);
+    c.Equal(name + ": size needed", q.size, data.size());
+    c.Equal(name + ": type", q.type, row.type);
+    c.Equal(name + ": buffer", Contents(q), Filled());
     q = QueryInto(p, s.key, row.name, static_cast<DWORD>(data.size()));
-    c.Equal(std::string(row.name) + ": exact size", q.status, ERROR_SUCCESS);
-    c.Equal(std::string(row.name) + ": exact size: size", q.size, data.size());
-    c.Equal(std::string(row.name) + ": exact size: buffer", Contents(q), Filled(row.data));
-
+    c.Equal(name + ": exact size", q.status, ERROR_SUCCESS);
+    c.Equal(name + ": exact size: buffer", Contents(q), Filled(row.data));
     q = QuerySize(p, s.key, row.name);
-    c.Equal(std::string(row.name) + ": size only", q.status, ERROR_SUCCESS);
-    c.Equal(std::string(row.name) + ": size only: size", q.size, data.size());
+    c.Equal(name + ": size only", q.size, data.size());
   }
 }
 

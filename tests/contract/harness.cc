@@ -55,33 +55,17 @@ std::string Hex(unsigned long long value) {
 std::string Describe(std::string_view text) {
   std::string out = "\"";
   for (char ch : text) {
-    switch (ch) {
-      case '\r':
-        out += "\\r";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\0':
-        out += "\\0";
-        break;
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      default:
-        if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) >= 0x7F) {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(ch));
-          out += hex;
-        } else {
-          out += ch;
-        }
+    const char* escaped = ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : ch == '\t' ? "\\t"
+                        : ch == '\0' ? "\\0" : ch == '"' ? "\\\"" : ch == '\\' ? "\\\\" : nullptr;
+    const auto byte = static_cast<unsigned char>(ch);
+    if (escaped) {
+      out += escaped;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+      out += hex;
+    } else {
+      out += ch;
     }
   }
   return out + "\"";

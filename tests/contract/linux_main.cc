@@ -1,9 +1,5 @@
-// The contract suite over the simulator: every case on a Windows XP machine,
-// and the cases that hold on Windows 95/98/ME too (the NT-versus-9x deletion
-// rule among them) again on a Windows 98 machine. Each case's folder is
-// C:\contract\<case>; whatever the case leaves open is a failure.
-//
-//   contract_sim [case]     exit 0 when every case passed
+// contract_sim [case]: every case on a simulated XP, the also_9x ones on a 98
+// too, each in C:\contract\<case>; what a case leaves open fails it.
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
-# contract.exe (the contract suite over the real Win32 API) under Wine, in a
-# fresh prefix: a copy of the pristine Windows XP (64-bit) prefix that the
-# wine.prefix64 test makes, or, when there is none, one made here the same way
-# (tests/wine/lib/session.sh). Every Wine call runs under a time limit; the
-# prefix's wineserver is stopped and the prefix removed at the end.
-#
+# contract.exe under Wine in a fresh prefix: a copy of the pristine 64-bit XP
+# prefix of wine.prefix64 (DIR/template64 unless --template), or one made here
+# as tests/wine/lib/session.sh makes it; every Wine call under a time limit,
+# the prefix removed afterwards (ORVANE_WINE_KEEP=1 keeps it).
 #   run_under_wine.sh --exe FILE --work DIR [--template DIR]
-#
-# --work is where the Wine tests keep their prefixes (build/dev/wine); this
-# script works in DIR/contract and takes DIR/template64 unless told otherwise.
-# Exit: 0 every case passed, 1 a case failed (or the run did not finish),
-# 77 skipped (Wine or contract.exe missing). ORVANE_WINE_KEEP=1 keeps the prefix.
+# Exit: 0 every case passed, 1 a case failed or the run did not end, 77 skipped.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)

@@ -1,11 +1,6 @@
-// The contract suite over the real Win32 API (contract.exe, built by the MinGW
-// presets). Each case's folder is <temp>\orvane-contract-<pid>\<case>, removed
-// afterwards with whatever it holds.
-//
-// Under Wine (ntdll exports wine_get_version) the cases take Wine's answer
-// where Wine is known to differ from Windows, and say so in the output.
-//
-//   contract.exe [case]     exit 0 when every case passed
+// contract.exe [case]: the cases over the real API, each in
+// <temp>\orvane-contract-<pid>\<case>; under Wine (ntdll exports
+// wine_get_version) Wine's known differences are taken and named.
 #include <cstdio>
 #include <string>
 #include <vector>

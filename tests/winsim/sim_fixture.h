@@ -1,11 +1,12 @@
 // A fresh simulated machine over a temporary folder, removed afterwards.
 #pragma once
 
+#include <unistd.h>
+
 #include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "winsim/journal.h"
 #include "winsim/layout.h"
@@ -40,13 +41,11 @@ struct SimMachine {
   }
   Machine& operator*() { return *machine; }
   Machine* operator->() { return machine.get(); }
-
   // The journal events of one kind, each split into its fields (kind first).
   std::vector<std::vector<std::string>> Events(std::string_view kind) const {
     std::vector<std::vector<std::string>> events;
     for (const std::string& line : machine->journal()) {
-      auto fields = SplitJournalLine(line);
-      if (fields[0] == kind) events.push_back(fields);
+      if (auto fields = SplitJournalLine(line); fields[0] == kind) events.push_back(fields);
     }
     return events;
   }
