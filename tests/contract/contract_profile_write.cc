@@ -37,53 +37,36 @@ void ProfileWriteRefusals(Platform& p, Scratch& s, Checker& c) {
   c.That("null section", !Exists(p, file), "no file created");
 }
 
-const char kTwoSections[] = "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n";
-
-// A null value deletes the key; the last key's section header stays
+// Writing step by step from no file: sections at the end, a new key at the
+// end of its section, an existing key replaced in place under its own
+// spelling, leading blanks of a value dropped, CRLF everywhere; a null value
+// deletes the key (the last key's header stays), a null key the section
 // [Wine test profile.c: test_WritePrivateProfileString].
-void ProfileKeyDeletion(Platform& p, Scratch& s, Checker& c) {
-  std::string file = s.Path("keys.ini");
-  if (!WriteText(p, c, file, kTwoSections)) return;
-  c.Equal("delete key1", p.WritePrivateProfileStringA("App1", "key1", nullptr, file.c_str()), TRUE);
-  c.Equal("after key1", ReadText(p, file).value_or("(no file)"),
-          "[App1]\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n");
-  c.Equal("delete key3", p.WritePrivateProfileStringA("App2", "key3", nullptr, file.c_str()), TRUE);
-  c.Equal("after key3", ReadText(p, file).value_or("(no file)"),
-          "[App1]\r\nkey2=string2\r\n[App2]\r\n");
-}
-
-// A null key deletes the section, its header and its lines.
-void ProfileSectionDeletion(Platform& p, Scratch& s, Checker& c) {
-  std::string file = s.Path("sections.ini");
-  if (!WriteText(p, c, file, kTwoSections)) return;
-  c.Equal("delete App1", p.WritePrivateProfileStringA("App1", nullptr, nullptr, file.c_str()),
-          TRUE);
-  c.Equal("after App1", ReadText(p, file).value_or("(no file)"), "[App2]\r\nkey3=string3\r\n");
-  c.Equal("read key1 of App1", GetProfileString(p, file, "App1", "key1", "gone").text(), "gone");
-}
-
-// Writing from no file: sections at the end of the file, a new key at the end
-// of its section, an existing key replaced in place under its own spelling,
-// leading blanks of a value dropped, CRLF everywhere, no blank lines.
 void ProfileWrites(Platform& p, Scratch& s, Checker& c) {
   std::string file = s.Path("written.ini");
-  struct Step {
-    const char* section;
-    const char* key;
-    const char* value;
+  const struct {
+    const char *section, *key, *value, *after;
+  } steps[] = {
+      {"App1", "key1", "string1", "[App1]\r\nkey1=string1\r\n"},
+      {"App2", "key3", "string3", "[App1]\r\nkey1=string1\r\n[App2]\r\nkey3=string3\r\n"},
+      {"App1", "key2", "string2",
+       "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n"},
+      {"app1", "KEY1", "  changed",
+       "[App1]\r\nkey1=changed\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n"},
+      {"App2", "empty", "",
+       "[App1]\r\nkey1=changed\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\nempty=\r\n"},
+      {"App1", "key1", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\nempty=\r\n"},
+      {"App2", "key3", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\nempty=\r\n"},
+      {"App2", "empty", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\n"},
+      {"app1", nullptr, nullptr, "[App2]\r\n"},
   };
-  const Step steps[] = {
-      {"App1", "key1", "string1"}, {"App2", "key3", "string3"},  {"App1", "key2", "string2"},
-      {"app1", "KEY1", "changed"}, {"App2", "key4", "  spaced"}, {"App2", "empty", ""},
-  };
-  for (const Step& step : steps) {
-    std::string name = std::string(step.section) + " " + step.key;
+  for (const auto& step : steps) {
+    std::string name = std::string(step.section) + " " + (step.key ? step.key : "(null)");
     c.Equal(name, p.WritePrivateProfileStringA(step.section, step.key, step.value, file.c_str()),
             TRUE);
+    c.Equal(name + ": file", ReadText(p, file).value_or("(no file)"), step.after);
   }
-  c.Equal("file", ReadText(p, file).value_or("(no file)"),
-          "[App1]\r\nkey1=changed\r\nkey2=string2\r\n"
-          "[App2]\r\nkey3=string3\r\nkey4=spaced\r\nempty=\r\n");
+  c.Equal("read key2 of App1", GetProfileString(p, file, "App1", "key2", "gone").text(), "gone");
 }
 
 // Another handle that does not share writing makes the write fail with
@@ -104,8 +87,6 @@ void ProfileWriteWhileOpen(Platform& p, Scratch& s, Checker& c) {
 const Case kCases[] = {
     {"ProfileMissingFolder", ProfileMissingFolder},
     {"ProfileWriteRefusals", ProfileWriteRefusals},
-    {"ProfileKeyDeletion", ProfileKeyDeletion},
-    {"ProfileSectionDeletion", ProfileSectionDeletion},
     {"ProfileWrites", ProfileWrites},
     {"ProfileWriteWhileOpen", ProfileWriteWhileOpen},
 };
