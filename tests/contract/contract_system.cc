@@ -32,8 +32,8 @@ void BuffersTooSmall(Platform& p, Scratch&, Checker& c) {
   c.Equal("driver folder in 6: error", p.GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   c.Equal("driver folder in 6: needed", needed, size);
   p.SetLastError(kPoison);
-  c.Equal("driver folder, level 2", p.GetPrinterDriverDirectoryA(nullptr, nullptr, 2, full, &needed),
-          FALSE);
+  c.Equal("driver folder, level 2",
+          p.GetPrinterDriverDirectoryA(nullptr, nullptr, 2, full, &needed), FALSE);
   c.Equal("driver folder, level 2: error", p.GetLastError(), ERROR_INVALID_LEVEL);
   const DWORD module = p.GetModuleFileNameA(p.GetModuleHandleA(nullptr), full);
   c.Equal("module in 6", p.GetModuleFileNameA(p.GetModuleHandleA(nullptr), small), 6);

@@ -120,11 +120,13 @@ TEST(FileSystem, TheDriveIsAHostFolder) {
   EXPECT_EQ(d.Open("c:\\ORVANE\\res\\NewFile.Txt", W, 0, CREATE_NEW), 0u);
   EXPECT_TRUE(fs::exists(d.dir.path() / "drive_c" / "Orvane" / "Res" / "NewFile.Txt"));
   EXPECT_EQ(d.files->List("C:\\ORVANE"),
-            (std::vector<std::string>{"C:\\Orvane\\Res\\NewFile.Txt", "C:\\Orvane\\Res\\Port.DLL"}));
+            (std::vector<std::string>{"C:\\Orvane\\Res\\NewFile.Txt",
+                                      "C:\\Orvane\\Res\\Port.DLL"}));
   // A host link off the drive is refused; one that stays on it is followed.
   std::ofstream(d.dir.path() / "secret.txt") << "s";
   fs::create_directory_symlink(d.dir.path(), d.dir.path() / "drive_c" / "out");
-  fs::create_directory_symlink(d.dir.path() / "drive_c" / "Orvane", d.dir.path() / "drive_c" / "in");
+  const fs::path c = d.dir.path() / "drive_c";
+  fs::create_directory_symlink(c / "Orvane", c / "in");
   d.Reopen();  // the next run sees the host's changes
   EXPECT_EQ(d.Open("C:\\out\\secret.txt", R, 0), 5u);
   EXPECT_EQ(d.Open("C:\\..\\secret.txt", R, 0), 2u);

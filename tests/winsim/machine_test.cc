@@ -184,7 +184,8 @@ TEST(ProfileFiles, IniFileMappingRedirectsIntoTheRegistry) {
       "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\orvane.ini";
   const std::string location = "SYS:Orvane\\Parameters";
   m->registry().PutValue(mapping, "Parameters", REG_SZ,
-                         std::vector<BYTE>(location.c_str(), location.c_str() + location.size() + 1));
+                         std::vector<BYTE>(location.c_str(),
+                                           location.c_str() + location.size() + 1));
   m->registry().PutValue("HKLM\\SOFTWARE\\Orvane\\Parameters", "Quiet", REG_SZ, {'7', 0});
   auto read = [&](const char* key) {
     char value[16];

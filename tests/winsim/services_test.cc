@@ -24,7 +24,9 @@ SC_HANDLE OpenSpooler(Machine& m, DWORD access = kStartStop) {
 }
 
 // The last call's error; 0 for a success that left the value alone.
-DWORD Error(Machine& m, bool ok) { return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError(); }
+DWORD Error(Machine& m, bool ok) {
+  return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
+}
 
 TEST(Services, Windows9xHasOnlyStubs) {
   SimMachine m(WindowsVersion::kWin98);
@@ -173,7 +175,8 @@ TEST(Services, TheSpoolerStopsInVirtualTimeAndStartsAtOnce) {
 
 TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
   const std::pair<DWORD, StepRow> rows[] = {
-      {SERVICE_START | SERVICE_QUERY_STATUS, {"stop without its right", 0, kStop, 5, 0, S::kRunning}},
+      {SERVICE_START | SERVICE_QUERY_STATUS,
+       {"stop without its right", 0, kStop, 5, 0, S::kRunning}},
       {SERVICE_STOP, {"start without its right", 0, kStart, 5, 0, S::kRunning}},
       {kStartStop, {"interrogate without its right", 0, kAsk, 5, 0, S::kRunning}},
   };
@@ -302,10 +305,12 @@ TEST(Reboot, ReleasesFilesRestartsTheSpoolerAndReplacesFiles) {
   w98->files().WriteAll("C:\\WINDOWS\\SYSTEM\\orvmon.new", "new");
   w98->files().WriteAll("C:\\WINDOWS\\SYSTEM\\stale.tmp", "x");
   w98->files().WriteAll("C:\\WINDOWS\\wininit.ini",
-                        "[Other]\r\nC:\\x=C:\\y\r\n[rename]\r\nNUL=C:\\WINDOWS\\SYSTEM\\stale.tmp\r\n"
+                        "[Other]\r\nC:\\x=C:\\y\r\n[rename]\r\n"
+                        "NUL=C:\\WINDOWS\\SYSTEM\\stale.tmp\r\n"
                         "C:\\WINDOWS\\SYSTEM\\orvmon.dll=C:\\WINDOWS\\SYSTEM\\orvmon.new\r\n");
   w98->Reboot();
-  EXPECT_EQ(w98->files().ReadAll("C:\\WINDOWS\\SYSTEM\\orvmon.dll"), (std::vector<BYTE>{'n', 'e', 'w'}));
+  EXPECT_EQ(w98->files().ReadAll("C:\\WINDOWS\\SYSTEM\\orvmon.dll"),
+            (std::vector<BYTE>{'n', 'e', 'w'}));
   for (const char* gone : {"SYSTEM\\orvmon.new", "SYSTEM\\stale.tmp", "wininit.ini"}) {
     EXPECT_FALSE(w98->files().Exists(std::string("C:\\WINDOWS\\") + gone)) << gone;
   }
