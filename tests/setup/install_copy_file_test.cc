@@ -1,197 +1,249 @@
-// The checked copy as the setup log and the disk show it: one line per failure
-// naming the source, the destination's state afterwards, and nothing left open.
+// The files the installer writes, as other programs and the disk show them:
+// whom each open of the file layer lets in, what it leaves of an existing file,
+// the errors it raises; the checked copy; the setup log under the install root.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <functional>
-#include <string>
-#include <vector>
 
+#include "app/install_root.h"
+#include "app/setup_log.h"
 #include "install/copy_file.h"
+#include "platform/file.h"
+#include "platform/format.h"
 #include "setup/scenario.h"
 
 namespace orvane {
 namespace {
 
+using namespace std::string_literals;
 using setup_test::FileText;
 using setup_test::Joined;
-using setup_test::Scenario;
-using winsim::Fault;
+using setup_test::TestMachine;
 using winsim::FaultMode;
-using winsim::WindowsVersion;
+using M = winsim::Machine;
+using Arrange = std::function<void(M&)>;
 
+constexpr char kPath[] = "C:\\orvane\\res\\drivedir\\data.bin";
+constexpr char kLog[] = "C:\\orvane\\res\\drivedir\\setup.log";
 constexpr char kSource[] = "C:\\orvane\\res\\drivedir\\ovps.PPD";
-constexpr char kDestination[] = "C:\\target\\ovps.PPD";
-constexpr char kStamp[] = "07-04-03: 09:05";
+constexpr char kTarget[] = "C:\\target\\ovps.PPD";
+constexpr win::DWORD kPoison = 0xDEAD, kNone = 0xFFFF, kBoth = 3;  // kBoth: share read, write
 
-std::vector<std::string> Stamped(const std::vector<std::string>& texts) {
-  std::vector<std::string> lines;
-  for (const std::string& text : texts) lines.push_back(kStamp + text);
-  return lines;
+Arrange Fail(const char* call, const char* match, win::DWORD code) {
+  return [=](M& m) { m.faults().Add({call, match, code, FaultMode::kOnce}); };
+}
+Arrange Write(const char* path, std::size_t size) {
+  return [=](M& m) { m.files().WriteAll(path, std::string(size, 's')); };
+}
+Arrange Hold(const char* path, win::DWORD share) {  // another program holds it open
+  return [=](M& m) { m.files().HoldByOtherProcess(path, share); };
 }
 
-TEST(CopyFileChecked, EachFailureLogsTheSourceAndLeavesTheDestinationAsDocumented) {
-  const std::string missing = "<missing>";
-  const std::string longFolder = "C:\\" + std::string(120, 'd') + "\\res\\drivedir";
-  struct Row {
-    const char* row;
-    std::function<void(winsim::Machine&)> arrange;
-    std::string source;
-    int result;
-    std::vector<std::string> log;  // without the time stamp
-    std::string destination;       // "=" for the source's bytes
-  };
-  const std::string src = kSource;
-  const Row rows[] = {
-      {"copies the whole file", [](winsim::Machine&) {}, src, 1, {}, "="},
-      {"an empty source gives an empty copy",
-       [](winsim::Machine& m) { m.files().WriteAll(kSource, ""); },
-       src,
-       1,
-       {},
-       ""},
-      {"a longer destination is replaced",
-       [](winsim::Machine& m) {
-         m.files().WriteAll(kDestination, std::string(300, 'x'));
-       },
-       src,
-       1,
-       {},
-       "="},
-      {"missing source: destination untouched",
-       [](winsim::Machine& m) { m.files().WriteAll(kDestination, "old"); },
-       "C:\\orvane\\res\\drivedir\\nosuch.dll",
-       0,
-       {"CopyFile InFile.Open Failed: C:\\orvane\\res\\drivedir\\nosuch.dll"},
-       "old"},
-      {"a long source path is logged whole",
-       [](winsim::Machine&) {},
-       longFolder + "\\ovps.PPD",
-       0,
-       {"CopyFile InFile.Open Failed: " + longFolder + "\\ovps.PPD"},
-       missing},
-      {"destination held open: source named, destination untouched",
-       [](winsim::Machine& m) {
-         m.files().WriteAll(kDestination, "old");
-         m.files().HoldByOtherProcess(kDestination, win::FILE_SHARE_READ);
-       },
-       src,
-       0,
-       {"CopyFile OutFile.Open Failed: " + src},
-       "old"},
-      {"length cannot be taken: a read failure, not a crash",
-       [](winsim::Machine& m) {
-         m.faults().Add(Fault{"SetFilePointer", "drivedir\\ovps", 6, FaultMode::kAlways});
-       },
-       src,
-       0,
-       {"CopyFile Read Failed: " + src},
-       ""},
-      {"disk full: destination deleted",
-       [](winsim::Machine& m) {
-         m.files().WriteAll(kSource, std::string(5000, 's'));
-         m.files().SetFreeSpace(1000);  // room for the log line, not the copy
-       },
-       src,
-       0,
-       {"CopyFile Write Failed: " + src},
-       missing},
-      {"closing the destination fails: it may be incomplete, so it goes",
-       [](winsim::Machine& m) {
-         m.faults().Add(Fault{"CloseHandle", "target\\ovps", 112, FaultMode::kOnce});
-       },
-       src,
-       0,
-       {"CopyFile Write Failed: " + src},
-       missing},
+// The framework's modes: 0x8040 the copy's source, 0x9012 its destination, 0xB002
+// the log. `held` is opened first (kNone: nothing), then `mode`.
+TEST(File, EachModeSharesCreatesAndTruncatesAsTheFrameworkMapsIt) {
+  struct Row { win::UINT held, mode; const char* before; win::DWORD error; const char* after; };
+  const Row rows[] = {  // before: nullptr no file, "/" not its folder either; error 0xDEAD: opened
+      {0x9012, 0x8040, "old", 32, ""}, {0x9012, 0x9012, "old", 32, ""},
+      {0xB002, 0x8040, "old", 32, "old"}, {0x8040, 0x8040, "old", kPoison, "old"},
+      {0x8040, 0x0041, "old", kPoison, "old"}, {0x8040, 0x9012, "old", 32, "old"},
+      {0x0020, 0x0040, "old", kPoison, "old"}, {0x0020, 0x0041, "old", 32, "old"},
+      {0x0030, 0x0040, "old", 32, "old"}, {0x0030, 0x0041, "old", kPoison, "old"},
+      {0x0000, 0x0040, "old", 32, "old"},  // compatibility mode is exclusive
+      {kNone, 0xB002, "old\r\n", 183, "old\r\n"}, {kNone, 0xB002, nullptr, 0, ""},
+      {kNone, 0xB002, "/", 3, "<missing>"}, {kNone, 0x9012, "old", 183, ""},
+      {kNone, 0x9012, nullptr, 0, ""}, {kNone, 0x8040, nullptr, 2, "<missing>"},
   };
   for (const Row& r : rows) {
-    Scenario machine(WindowsVersion::kWinXp);
+    TestMachine machine;
+    const std::string before = r.before ? r.before : "";
+    if (before != "/") machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");
+    if (r.before && before != "/") machine->files().WriteAll(kPath, before);
+    File first(*machine), second(*machine);
+    EXPECT_TRUE(r.held == kNone || first.Open(kPath, r.held));
+    machine->SetLastError(kPoison);
+    EXPECT_EQ(second.Open(kPath, r.mode), r.error == kPoison || !r.error || r.error == 183);
+    EXPECT_EQ(machine->GetLastError(), r.error) << std::hex << r.held << " " << r.mode;
+    first.Close(), second.Close();
+    EXPECT_EQ(FileText(*machine, kPath), r.after) << std::hex << r.held << " " << r.mode;
+  }
+}
+
+TEST(File, FailuresRaiseFileErrorsNamingThePathWithWindowsCodes) {
+  std::array<win::BYTE, 3> abc{'a', 'b', 'c'};
+  using Call = std::function<void(M&, File&)>;
+  struct Row { const char* fault; win::DWORD code; Call call; int cause; };
+  const Row rows[] = {  // fault: the call failing once; nullptr: by path, the file not open
+      {"ReadFile", 30, [&](M&, File& f) { f.Read(abc); }, FileException::hardIO},
+      {"WriteFile", 29, [&](M&, File& f) { f.Write(abc); }, FileException::hardIO},
+      {"", 112, [&](M& m, File& f) { f.SeekToEnd(), m.files().SetFreeSpace(0), f.Write(abc); },
+       FileException::diskFull},
+      {"SetFilePointer", 131, [](M&, File& f) { f.SeekToEnd(); }, FileException::badSeek},
+      {"CloseHandle", 112, [](M&, File& f) { f.Close(); }, FileException::diskFull},
+      {nullptr, 32, [](M& m, File&) { Hold(kPath, 0)(m), File::Remove(m, kPath); },
+       FileException::sharingViolation},
+      {nullptr, 183, [](M& m, File&) { Write(kTarget, 1)(m), File::Rename(m, kPath, kTarget); },
+       FileException::accessDenied},
+      {nullptr, 2, [](M& m, File&) { File::Remove(m, kPath), File::Remove(m, kPath); },
+       FileException::fileNotFound},
+  };
+  for (const Row& r : rows) {
+    TestMachine machine;
+    machine->files().WriteAll(kPath, "0123456789");
+    File file(*machine);
+    EXPECT_TRUE(!r.fault || file.Open(kPath, 0xB002));
+    if (r.fault && *r.fault) Fail(r.fault, "data.bin", r.code)(*machine);
+    try {
+      r.call(*machine, file);
+      ADD_FAILURE() << r.code << ": no FileException";
+    } catch (const FileException& e) {
+      EXPECT_EQ(e.m_lOsError * 100 + e.m_cause, r.code * 100 + r.cause) << r.code;
+      EXPECT_EQ(e.m_strFileName, kPath) << r.code;
+    }
+    EXPECT_EQ(FileText(*machine, kPath), r.code == 2 ? "<missing>" : "0123456789") << r.code;
+  }
+  // By path: the size and attributes, none of a missing file; a rename to a free name.
+  TestMachine machine;
+  machine->files().WriteAll("C:\\a.dll", "12345");
+  FileStatus file, root;
+  EXPECT_TRUE(File::GetStatus(*machine, "c:\\A.DLL", &file));
+  EXPECT_TRUE(File::GetStatus(*machine, "C:\\", &root));
+  EXPECT_EQ(file.m_size * 1000 + (file.m_attribute & 0x10) * 10 + (root.m_attribute & 0x10), 5016);
+  EXPECT_FALSE(File::GetStatus(*machine, "C:\\missing.dll", &file));
+  File::Rename(*machine, "C:\\a.dll", "C:\\c.dll");
+  EXPECT_EQ(FileText(*machine, "C:\\a.dll") + FileText(*machine, "C:\\c.dll"), "<missing>12345");
+}
+
+
+// Another program may hold the source or the destination open with the share
+// mode of the row: the source is opened to read only and lets readers and
+// writers in; the destination lets nobody in while the copy writes it.
+TEST(CopyFileChecked, EachFailureLogsTheSourceAndLeavesTheDestinationAsDocumented) {
+  const std::string src = kSource, longSource = "C:\\" + std::string(120, 'd') + "\\x.PPD";
+  struct Row { Arrange arrange; std::string source, log, target; };
+  const Row rows[] = {  // log: the lines after "CopyFile "; target "=": the source's bytes
+      {[](M&) {}, src, "", "="}, {Write(kSource, 0), src, "", ""},
+      {Write(kTarget, 300), src, "", "="}, {Hold(kSource, kBoth), src, "", "="},
+      {Hold(kSource, win::FILE_SHARE_READ), src, "", "="},
+      {Hold(kSource, win::FILE_SHARE_WRITE), src, "InFile.Open Failed: " + src, "<missing>"},
+      {[](M& m) { Write(kTarget, 3)(m), Hold(kTarget, kBoth)(m); }, src,
+       "OutFile.Open Failed: " + src, "sss"},
+      {Write(kTarget, 3), "C:\\nosuch.dll", "InFile.Open Failed: C:\\nosuch.dll", "sss"},
+      {[](M&) {}, longSource, "InFile.Open Failed: " + longSource, "<missing>"},
+      {Fail("SetFilePointer", "drivedir\\ovps", 6), src, "Read Failed: " + src, ""},  // measuring
+      {Fail("ReadFile", "drivedir\\ovps", 30), src, "Read Failed: " + src, ""},
+      {[](M& m) { Write(kSource, 4321)(m), Fail("HeapAlloc", "4321", 8)(m); }, src,
+       "new Failed: " + src, ""},
+      {[](M& m) { Write(kSource, 5000)(m), m.files().SetFreeSpace(1000); }, src,
+       "Write Failed: " + src, "<missing>"},  // room for the log line, not the copy
+      {Fail("CloseHandle", "target\\ovps", 112), src,  // closing flushes: the copy may be short
+       "Write Failed: " + src, "<missing>"},
+      {[](M& m) { Fail("WriteFile", "target", 29)(m), Fail("DeleteFileA", "target", 5)(m); }, src,
+       "Write Failed: " + src + "\n07-04-03: 09:05CopyFile OutFile.Remove Failed: " + kTarget, ""},
+  };
+  for (const Row& r : rows) {
+    setup_test::Scenario machine(winsim::WindowsVersion::kWinXp);
     machine->files().MakeDirectories("C:\\target");
     r.arrange(*machine);
     const std::string sourceBefore = FileText(*machine, r.source);
-    EXPECT_EQ(CopyFileChecked(*machine, r.source, kDestination), r.result) << r.row;
-    EXPECT_EQ(Joined(machine.LogLines()), Joined(Stamped(r.log))) << r.row;
-    const std::string expected = r.destination == "=" ? sourceBefore : r.destination;
-    EXPECT_EQ(FileText(*machine, kDestination), expected) << r.row;
-    EXPECT_EQ(FileText(*machine, r.source), sourceBefore) << r.row;
-    EXPECT_EQ(Joined(machine->LeakReport()), "") << r.row;
-    EXPECT_EQ(Joined(machine->journal()), "") << r.row;  // never a message box
+    EXPECT_EQ(CopyFileChecked(*machine, r.source, kTarget), r.log.empty() ? 1 : 0) << r.log;
+    const std::string log = r.log.empty() ? "" : "07-04-03: 09:05CopyFile " + r.log + "\n";
+    EXPECT_EQ(Joined(machine.LogLines()), log);
+    EXPECT_EQ(FileText(*machine, kTarget), r.target == "=" ? sourceBefore : r.target) << r.log;
+    EXPECT_EQ(FileText(*machine, r.source), sourceBefore) << r.log;
+    machine->files().ReleaseAll();
+    EXPECT_EQ(Joined(machine->LeakReport()) + Joined(machine->journal()), "") << r.log;
   }
+  // Met by setup itself, a failed copy is a line at its place; the install goes on.
+  setup_test::Scenario machine(winsim::WindowsVersion::kWinXp);
+  Fail("WriteFile", "w32x86\\ovfonts.tbl", 29)(*machine);
+  EXPECT_EQ(machine.Run(), 0);
+  EXPECT_EQ(machine.LogLines().at(3), "07-04-03: 09:05CopyFile Write Failed: C:\\orvane\\res\\"
+                                      "drivedir\\ovfonts.tbl");
+  EXPECT_TRUE(machine->registry().KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\"
+                                            "Environments\\Windows NT x86\\Drivers\\Version-3\\"
+                                            "ORVANE Printer Driver"));
 }
 
-// The same failures met by setup itself, armed in the machine's fault table as
-// a user would arm them: each is one log line at its place, and the
-// installation goes on to the driver.
-TEST(CopyFileChecked, FailuresDuringSetupAreLoggedAndTheInstallGoesOn) {
-  const std::string drive = "C:\\orvane\\res\\drivedir\\";
-  const std::string system = "C:\\WINDOWS\\system32\\";
-  const std::string drivers = "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\";
-  const std::string directoryLine =
-      "Printer Driver Directory: C:\\WINDOWS\\system32\\spool\\drivers\\w32x86";
-  struct Row {
-    const char* row;
-    std::vector<Fault> faults;
-    std::vector<std::string> log;  // after the family lines, without time stamps
-    std::string destination;
-    std::string state;  // "<missing>" or "" (left empty)
-  };
-  // Sized by the stand-in's length, the allocation for orvmona.dll is the
-  // first of that size; the fault fires once.
-  const std::string orvmonaSize = std::to_string(
-      setup_test::FileText(*Scenario(WindowsVersion::kWinXp), drive + "orvmona.dll")
-          .size());
+// The root is the Path value's bytes up to the first NUL, of any type, and the
+// log goes under it joined without a separator; the default folder exists.
+TEST(SetupLog, GoesUnderTheRootTakenFromTheStoredBytes) {
+  constexpr win::DWORD kNoKey = 0xFFFF, kNoValue = 0xFFFE;
+  constexpr char key[] = "HKEY_LOCAL_MACHINE\\Software\\Orvane";
+  struct Row { win::DWORD type; std::string bytes, root; const char* log; };  // log nullptr: none
   const Row rows[] = {
-      {"source cannot be opened",
-       {{"CreateFileA", "drivedir\\ovps.PPD", 2, FaultMode::kOnce}},
-       {directoryLine, "CopyFile InFile.Open Failed: " + drive + "ovps.PPD"},
-       drivers + "ovps.PPD",
-       "<missing>"},
-      {"destination cannot be created",
-       {{"CreateFileA", "w32x86\\ovfonts.tbl", 5, FaultMode::kOnce}},
-       {directoryLine, "CopyFile OutFile.Open Failed: " + drive + "ovfonts.tbl"},
-       drivers + "ovfonts.tbl",
-       "<missing>"},
-      {"no memory for the companion DLL",
-       {{"HeapAlloc", orvmonaSize, 8, FaultMode::kOnce}},
-       {"CopyFile new Failed: " + drive + "orvmona.dll", directoryLine},
-       system + "orvmona.dll",
-       ""},
-      {"read error",
-       {{"ReadFile", "drivedir\\Orvaneui.dll", 30, FaultMode::kOnce}},
-       {directoryLine, "CopyFile Read Failed: " + drive + "Orvaneui.dll"},
-       drivers + "Orvaneui.dll",
-       ""},
-      {"write error",
-       {{"WriteFile", "system32\\orvmona.dll", 29, FaultMode::kOnce}},
-       {"CopyFile Write Failed: " + drive + "orvmona.dll", directoryLine},
-       system + "orvmona.dll",
-       "<missing>"},
-      {"write error, partial copy undeletable",
-       {{"WriteFile", "w32x86\\ovfonts.tbl", 29, FaultMode::kOnce},
-        {"DeleteFileA", "w32x86\\ovfonts.tbl", 5, FaultMode::kOnce}},
-       {directoryLine, "CopyFile Write Failed: " + drive + "ovfonts.tbl",
-        "CopyFile OutFile.Remove Failed: " + drivers + "ovfonts.tbl"},
-       drivers + "ovfonts.tbl",
-       ""},
+      {kNoKey, "", "c:\\", kLog}, {kNoValue, "", "c:\\", kLog},
+      {win::REG_SZ, "d:\\apps\0"s, "d:\\apps", nullptr},
+      {win::REG_EXPAND_SZ, "%SystemDrive%\\\0"s, "%SystemDrive%\\", nullptr},
+      {win::REG_SZ, "c:\\apps\0"s, "c:\\apps", "C:\\appsorvane\\res\\drivedir\\setup.log"},
+      {win::REG_BINARY, "C:\\d\\\0junk"s, "C:\\d\\", "C:\\d\\orvane\\res\\drivedir\\setup.log"},
+      {win::REG_DWORD, "c:x\0"s, "c:x", nullptr}, {win::REG_BINARY, "\0abc"s, "", kLog},
+      {win::REG_SZ, std::string(9999, 'a') + '\0', std::string(9999, 'a'), nullptr},
+      {win::REG_BINARY, std::string(10000, 'b'), std::string(10000, 'b'), nullptr},
+      {win::REG_SZ, std::string(10000, 'c'), std::string(10000, 'c'), nullptr},
+      {win::REG_BINARY, std::string(10001, 'd'), "c:\\", kLog},  // more than the buffer
   };
   for (const Row& r : rows) {
-    Scenario machine(WindowsVersion::kWinXp);
-    for (const Fault& fault : r.faults) machine->faults().Add(fault);
-    EXPECT_EQ(machine.Run(), 0) << r.row;
-    std::vector<std::string> expected = {"is_winnt = TRUE", "is_win4 = TRUE"};
-    expected.insert(expected.end(), r.log.begin(), r.log.end());
-    std::vector<std::string> log = machine.LogLines();
-    log.resize(std::min(log.size(), expected.size()));
-    EXPECT_EQ(Joined(log), Joined(Stamped(expected))) << r.row << "\n"
-                                                      << Joined(machine.LogLines());
-    EXPECT_EQ(FileText(*machine, r.destination), r.state) << r.row;
-    EXPECT_TRUE(machine->registry().KeyExists(
-        "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT "
-        "x86\\Drivers\\Version-3\\ORVANE Printer Driver"))
-        << r.row << ": the install stopped at the copy";
-    EXPECT_EQ(Joined(machine->LeakReport()), "") << r.row;
+    TestMachine machine;
+    machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");
+    if (r.log) machine->files().MakeDirectories(r.root + "orvane\\res\\drivedir");
+    if (r.type != kNoKey) machine->registry().PutKey(key);
+    if (r.type < kNoValue)
+      machine->registry().PutValue(key, "Path", r.type, {r.bytes.begin(), r.bytes.end()});
+    EXPECT_TRUE(GetInstallRoot(*machine) == r.root) << r.root.substr(0, 20);
+    WriteSetupLog(*machine, "is_winnt = TRUE");
+    std::string logs;
+    for (const std::string& path : machine->files().List("C:\\"))
+      if (path.ends_with("\\setup.log")) logs += path + ": " + FileText(*machine, path);
+    EXPECT_EQ(logs, r.log ? r.log + ": 07-04-03: 09:05is_winnt = TRUE\r\n"s : "") << r.bytes.size();
+    EXPECT_EQ(Joined(machine->LeakReport()) + Joined(machine->journal()), "") << r.bytes.size();
   }
+  // The value is read afresh on every call; a key that cannot be opened gives the default.
+  // A user who is no administrator may only read the key on the NT family.
+  TestMachine machine;
+  machine->SetAdministrator(false);
+  machine->registry().PutValue(key, "Path", win::REG_SZ, {'d', ':', 0});
+  Fail("RegOpenKeyExA", "Orvane", 5)(*machine);
+  EXPECT_EQ(GetInstallRoot(*machine), "c:\\");
+  EXPECT_EQ(GetInstallRoot(*machine), "d:");
+}
+
+// Each line is stamped with the machine's local time to the minute, appended
+// after the last byte and ended with CR LF; while the log cannot be written
+// (no folder, held, read-only, disk full, a write failing) the line is lost.
+TEST(SetupLog, AppendsStampedLinesAfterTheLastByteOrLosesThemSilently) {
+  struct Row { win::SYSTEMTIME now; std::string text, appended; 
+               Arrange arrange = {}, release = {}; };
+  const std::string path = "CopyFile InFile.Open Failed: C:\\Program Files\\Orvane Printer\\"
+                           "orvane\\res\\drivedir\\orvmona95.dll";
+  const Row rows[] = {  // in turn on one machine, at first without the log's folder
+      {{}, "lost", "", nullptr, [](M& m) { m.files().WriteAll(kLog, "earlier run, no line end"); }},
+      {{2003, 7, 5, 4, 9, 5, 59, 999}, "is_win4 = TRUE", "07-04-03: 09:05is_win4 = TRUE\r\n"},
+      {{1999, 12, 5, 31, 23, 59, 30, 0}, path, "12-31-99: 23:59" + path + "\r\n"},
+      {{2000, 1, 6, 1, 0, 0, 0, 0}, "failed\r\n", "01-01-00: 00:00failed\r\n\r\n"},
+      {{2010, 11, 1, 22, 13, 45, 1, 0}, "", "11-22-10: 13:45\r\n"},
+      {{}, "lost", "", Hold(kLog, kBoth), [](M& m) { m.files().Release(kLog); }},
+      {{}, "lost", "", [](M& m) { m.files().SetAttributes(kLog, win::FILE_ATTRIBUTE_READONLY); },
+       [](M& m) { m.files().SetAttributes(kLog, win::FILE_ATTRIBUTE_ARCHIVE); }},
+      {{}, "lost", "", [](M& m) { m.files().SetFreeSpace(0); },
+       [](M& m) { m.files().SetFreeSpace(std::nullopt); }},
+      {{}, "lost", "", Fail("WriteFile", "setup.log", 29)}, {{}, "kept", "11-22-10: 13:45kept\r\n"},
+  };
+  TestMachine machine;
+  std::string expected = "<missing>";
+  for (const Row& r : rows) {
+    if (r.now.wYear) machine->SetClock(r.now);
+    if (r.arrange) r.arrange(*machine);
+    WriteSetupLog(*machine, r.text);
+    EXPECT_EQ(FileText(*machine, kLog), expected += r.appended) << r.text;
+    EXPECT_EQ(machine->files().Exists("C:\\orvane"), expected != "<missing>") << r.text;
+    if (r.release) r.release(*machine), expected = FileText(*machine, kLog);
+  }
+  EXPECT_EQ(Joined(machine->LeakReport()) + Joined(machine->journal()), "");
+  EXPECT_EQ(Format("%ld|%lu|%lx|%s", win::LONG{-1}, win::DWORD{0xFFFFFFFFu},
+                   win::DWORD{0x80000000u}, std::string(300, 'p')),
+            "-1|4294967295|80000000|" + std::string(300, 'p'));
 }
 
 }  // namespace
