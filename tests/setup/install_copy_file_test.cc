@@ -36,8 +36,8 @@ Arrange Fail(const char* call, const char* match, win::DWORD code) {
 Arrange Write(const char* path, std::size_t size) {
   return [=](M& m) { m.files().WriteAll(path, std::string(size, 's')); };
 }
-Arrange Hold(const char* path, win::DWORD share) {  // another program holds it open
-  return [=](M& m) { m.files().HoldByOtherProcess(path, share); };
+Arrange Hold(const char* path, win::DWORD share, win::DWORD access = 0xC0000000) {  // read, write
+  return [=](M& m) { m.files().HoldByOtherProcess(path, share, access); };  // another program
 }
 
 // The framework's modes: 0x8040 the copy's source, 0x9012 its destination, 0xB002
@@ -109,7 +109,7 @@ TEST(File, FailuresRaiseFileErrorsNamingThePathWithWindowsCodes) {
   FileStatus file, root;
   EXPECT_TRUE(File::GetStatus(*machine, "c:\\A.DLL", &file));
   EXPECT_TRUE(File::GetStatus(*machine, "C:\\", &root));
-  EXPECT_EQ(file.m_size * 1000 + (file.m_attribute & 0x10) * 10 + (root.m_attribute & 0x10), 5016);
+  EXPECT_TRUE(file.m_size == 5 && !(file.m_attribute & 0x10) && (root.m_attribute & 0x10));
   EXPECT_FALSE(File::GetStatus(*machine, "C:\\missing.dll", &file));
   File::Rename(*machine, "C:\\a.dll", "C:\\c.dll");
   EXPECT_EQ(FileText(*machine, "C:\\a.dll") + FileText(*machine, "C:\\c.dll"), "<missing>12345");
@@ -117,15 +117,15 @@ TEST(File, FailuresRaiseFileErrorsNamingThePathWithWindowsCodes) {
 
 
 // Another program may hold the source or the destination open with the share
-// mode of the row: the source is opened to read only and lets readers and
-// writers in; the destination lets nobody in while the copy writes it.
+// mode and access of the row: the source is opened to read only and lets
+// readers and writers in; the destination lets nobody in while it is written.
 TEST(CopyFileChecked, EachFailureLogsTheSourceAndLeavesTheDestinationAsDocumented) {
   const std::string src = kSource, longSource = "C:\\" + std::string(120, 'd') + "\\x.PPD";
   struct Row { Arrange arrange; std::string source, log, target; };
   const Row rows[] = {  // log: the lines after "CopyFile "; target "=": the source's bytes
       {[](M&) {}, src, "", "="}, {Write(kSource, 0), src, "", ""},
-      {Write(kTarget, 300), src, "", "="}, {Hold(kSource, kBoth), src, "", "="},
-      {Hold(kSource, win::FILE_SHARE_READ), src, "", "="},
+      {Write(kTarget, 300), src, "", "="}, {Hold(kSource, kBoth, win::GENERIC_WRITE), src, "", "="},
+      {Hold(kSource, win::FILE_SHARE_READ, win::GENERIC_READ), src, "", "="},
       {Hold(kSource, win::FILE_SHARE_WRITE), src, "InFile.Open Failed: " + src, "<missing>"},
       {[](M& m) { Write(kTarget, 3)(m), Hold(kTarget, kBoth)(m); }, src,
        "OutFile.Open Failed: " + src, "sss"},
