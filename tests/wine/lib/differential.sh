@@ -1,18 +1,10 @@
 # shellcheck shell=bash disable=SC2154
 # (here, bits, work, template, setup_exe, fixtures, winsim and linux_setup are
 # wine_e2e.sh's.)
-# Run for run: every run of a scenario happens twice from the same start, as
-# setup.exe in a Wine prefix and as the Linux setup on a simulated machine of
-# the same Windows version with the same product tree and the same answers.
-# After each run the two are compared:
-#   - what the run changed on each machine (`winsim diff` of the states before
-#     and after: the registry keys the installer touches, every file below the
-#     setup, system and printer-driver folders, the printers, drivers and
-#     monitors the spooler reports), the setup log by its texts;
-#   - the exit code, the standard output lines, the message-box texts in
-#     order and the command lines of the programs started.
-# A difference passes only when differences.txt lists it for this Windows
-# version; any other fails and is shown from both sides.
+# Run for run (README.md, "The Wine suite"): each run of a scenario as
+# setup.exe in a Wine prefix and as the Linux setup on a simulated machine,
+# then the two compared; a difference passes only when differences.txt lists
+# it for this Windows version.
 
 SCENARIOS=$here/scenarios.txt
 DIFFERENCES=$here/differences.txt
@@ -157,7 +149,7 @@ sim_run() {
 
 # The product tree as `winsim create` lays it out, in both machines, with the
 # test stand-ins that Wine needs (each answers one defect of Wine or one
-# missing piece of a real machine; README.md here says which).
+# missing piece of a real machine; README.md says which).
 lay_out_product() {
   local options=()
   [ "$POSTSCRIPT" = yes ] || options=(--without-postscript)
