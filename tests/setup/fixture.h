@@ -26,16 +26,14 @@ class TempFolder {
     path_ = pattern;
     std::filesystem::create_directories(path_ / "drive_c");
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
+  ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;
+  std::error_code ignored_;
 };
 
 class TestMachine {
@@ -63,9 +61,7 @@ inline std::vector<std::vector<std::string>> Events(const winsim::Machine& machi
   std::vector<std::vector<std::string>> events;
   for (const std::string& line : machine.journal()) {
     std::vector<std::string> fields = JournalFields(line);
-    if (!fields.empty() && fields.front() == kind) {
-      events.emplace_back(fields.begin() + 1, fields.end());
-    }
+    if (!fields.empty() && fields.front() == kind) events.emplace_back(fields.begin() + 1, fields.end());
   }
   return events;
 }

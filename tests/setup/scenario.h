@@ -40,8 +40,7 @@ class Scenario {
     return AfxWinMain(machine_, app);
   }
 
-  // The setup log split at "\r\n" (the empty line after a final "\r\n" kept); none without
-  // a log.
+  // The setup log's lines (split at "\r\n"); none without a log.
   std::vector<std::string> LogLines(
       const std::string& path = "c:\\orvane\\res\\drivedir\\setup.log") const {
     std::vector<std::string> lines;

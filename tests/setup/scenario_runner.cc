@@ -1,14 +1,11 @@
-// Whole runs of setup as rows of data (scenarios.txt): each row builds a machine from a short
-// description, runs setup once or in a sequence, and holds what a user and an administrator see
-// afterwards to a reference outcome (expected/<reference>-<family>.txt) plus the row's own "+"
-// and "-" lines. The outcome, an item a line: what `winsim state` finds changed since the
-// machine was new (registry, files, setup.log texts, spooler objects), standard output, the
-// journal (boxes, started programs, pauses), anything left open and a spooler left stopped.
-// With ORVANE_SCENARIO_PRINT set a row prints its actual delta, for a human to judge line by
-// line before it goes in.
+// Whole runs of setup as rows of data (scenarios.txt), each held to a reference outcome plus
+// its own "+"/"-" lines. An outcome, an item a line: what `winsim state` finds changed since the
+// machine was new, standard output, the journal, anything left open, a spooler left stopped.
+// ORVANE_SCENARIO_PRINT=1 prints a row's actual delta, for a human to judge before it goes in.
 #include <gtest/gtest.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -26,8 +23,8 @@ using State = std::map<std::string, std::string>;
 const std::filesystem::path kHere = std::filesystem::path(__FILE__).parent_path();
 
 struct Row {
-  std::string name, windows, reference, says, where;
-  Lines steps, delta;
+  std::string where, name = {}, windows = {}, reference = {}, says = {};
+  Lines steps = {}, delta = {};
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.where; }
 
@@ -49,11 +46,9 @@ std::vector<Row> ReadRows() {
       rows.back().delta.push_back(line);
       continue;
     }
-    Row row;
-    row.where = "scenarios.txt:" + std::to_string(number);
-    const std::size_t bar = line.rfind(" | ");
-    row.says = line.substr(bar + 3);
-    std::istringstream head(line.substr(0, bar));
+    Row row{.where = "scenarios.txt:" + std::to_string(number)};
+    row.says = line.substr(line.rfind(" | ") + 3);
+    std::istringstream head(line.substr(0, line.rfind(" | ")));
     std::string steps;
     std::getline(head >> row.name >> row.windows >> row.reference >> std::ws, steps);
     for (std::size_t at = 0, end; at <= steps.size(); at = end + 3) {
@@ -65,8 +60,7 @@ std::vector<Row> ReadRows() {
   return rows;
 }
 
-// As the state and the journal spell text: backslashes doubled, other bytes outside
-// printable ASCII as \xNN.
+// As the state and the journal spell text: "\\" for a backslash, \xNN outside printable ASCII.
 std::string Escaped(std::string_view bytes) {
   std::string out;
   for (unsigned char c : bytes) {
@@ -92,18 +86,14 @@ std::string Unescaped(std::string_view text) {
 
 // A short text that the state gives as a hash, as its text: which stand-in went where.
 std::string Readable(const std::string& rendering, const std::optional<std::vector<win::BYTE>>& bytes) {
-  if (!bytes || rendering.find(" bytes fnv1a64 ") == std::string::npos || bytes->size() > 160) {
+  if (!bytes || rendering.find(" bytes fnv1a64 ") == std::string::npos || bytes->size() > 160 ||
+      std::any_of(bytes->begin(), bytes->end(), [](win::BYTE c) { return c == 0 || c >= 0x7f; })) {
     return rendering;
   }
-  for (win::BYTE c : *bytes) {
-    if ((c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c >= 0x7f) return rendering;
-  }
   std::string text = Escaped(std::string(bytes->begin(), bytes->end()));
-  for (std::size_t at; (at = text.find("\\x0d\\x0a")) != std::string::npos;) {
-    text.replace(at, 8, "\\r\\n");
-  }
-  return (rendering.starts_with("REG_") ? rendering.substr(0, rendering.find(' ') + 1) : "") +
-         "\"" + text + "\"";
+  for (std::size_t at; (at = text.find("\\x0d\\x0a")) != std::string::npos;) text.replace(at, 8, "\\r\\n");
+  return rendering.substr(0, rendering.starts_with("REG_") ? rendering.find(' ') + 1 : 0) + "\"" +
+         text + "\"";
 }
 
 // What `winsim state` reports of the machine: a key with its values on one line
@@ -116,14 +106,12 @@ State StateOf(Scenario& s) {
   FILE* pipe = popen(command.c_str(), "r");
   std::string text;
   char buffer[4096];
-  for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    text.append(buffer, n);
-  }
+  for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
   if (!pipe || pclose(pipe) != 0) throw std::runtime_error(command + " failed");
-  const std::string setup = s->module_path().substr(0, s->module_path().rfind('\\'));
   const auto root = s->registry().GetValue("HKLM\\Software\\Orvane", "Path");
   const std::map<std::string, std::string> folders = {
-      {"%SETUP%", setup}, {"%SYSTEM%", s->profile().system_dir},
+      {"%SETUP%", s->module_path().substr(0, s->module_path().rfind('\\'))},
+      {"%SYSTEM%", s->profile().system_dir},
       {"%DRIVERS%", s->profile().driver_dir},
       {"%ROOT%", root ? std::string(root->data.begin(), root->data.end() - 1) + "orvane" : ""}};
   State state;
@@ -159,9 +147,7 @@ State StateOf(Scenario& s) {
   return state;
 }
 
-[[noreturn]] void Fail(const Row& row, const std::string& why) {
-  throw std::runtime_error(row.where + ": " + why);
-}
+[[noreturn]] void Fail(const Row& r, const std::string& why) { throw std::runtime_error(r.where + ": " + why); }
 
 // Sets the machine up and runs setup as the row's steps say; the outcome lines.
 Lines Outcome(const Row& row) {
@@ -170,9 +156,7 @@ Lines Outcome(const Row& row) {
     if (step.starts_with("setupdir ")) options.setup_dir = step.substr(9);
     options.postscript_driver &= step != "without postscript";
   }
-  auto version = winsim::ParseVersion(row.windows);
-  if (!version) Fail(row, "no Windows " + row.windows);
-  Scenario s(*version, options);
+  Scenario s(winsim::ParseVersion(row.windows).value(), options);
   const State before = StateOf(s);
   Lines out, leaks;
   int runs = 0;
@@ -183,10 +167,8 @@ Lines Outcome(const Row& row) {
     if (s.Run(args) != 0) Fail(row, "setup did not end with 0");
     std::istringstream lines(s->standard_output().substr(printed));
     std::string joined;  // one line a run
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty()) joined += (joined.empty() ? "" : " / ") + Escaped(line);
-    }
-    if (!joined.empty()) out.push_back("out " + joined);
+    for (std::string line; std::getline(lines, line);) joined += line.empty() ? "" : " / " + Escaped(line);
+    if (!joined.empty()) out.push_back("out " + joined.substr(3));
     for (const std::string& leak : s->LeakReport()) leaks.push_back("leak " + leak);
   };
   for (const std::string& step : row.steps) {
@@ -219,18 +201,12 @@ Lines Outcome(const Row& row) {
                           "[Parameters]\r\n" + Unescaped(rest) + "\r\n");
     } else if (verb == "remove") {
       s->files().Remove(rest);
-    } else if (verb == "reg" && equals != std::string::npos) {  // reg KEY\\NAME = TYPE DATA
-      const std::string key = left.substr(0, left.find("\\\\")), name = left.substr(key.size() + 2);
-      const std::string type = right.substr(0, right.find(' ')), data = right.substr(type.size() + 1);
-      const win::DWORD n = type == "dword" ? std::stoul(data, nullptr, 0) : 0;
-      s->registry().PutValue(key, name,
-                             type == "dword" ? win::REG_DWORD
-                             : type == "expand" ? win::REG_EXPAND_SZ : win::REG_SZ,
-                             type == "dword" ? std::vector<win::BYTE>{win::BYTE(n), win::BYTE(n >> 8),
-                                                                      win::BYTE(n >> 16), win::BYTE(n >> 24)}
-                                             : setup_test::SzBytes(Unescaped(data)));
     } else if (verb == "unreg") {
       s->registry().RemoveTree(rest);
+    } else if (verb == "reg" && equals != std::string::npos) {  // reg KEY\\NAME = sz|expand TEXT
+      const std::string key = left.substr(0, left.find("\\\\")), name = left.substr(key.size() + 2);
+      s->registry().PutValue(key, name, right.starts_with("expand ") ? win::REG_EXPAND_SZ : win::REG_SZ,
+                             setup_test::SzBytes(Unescaped(right.substr(right.find(' ') + 1))));
     } else if (step == "spooler stop") {
       s->services().StopSpoolerNow(s->spooler());
     } else if (verb == "user") {
@@ -241,20 +217,18 @@ Lines Outcome(const Row& row) {
       Fail(row, "unknown step: " + step);
     }
   }
-  if (runs == 0) Fail(row, "no run");
   for (const winsim::Fault& fault : s->faults().faults()) {
     if (fault.fired == 0) Fail(row, "the fault on " + fault.call + " never fired");
   }
+  if (runs == 0) Fail(row, "no run");
   const State after = StateOf(s);
   Lines outcome;
-  auto item = [&](char sign, const std::string& identity, const std::string& shown) {
-    outcome.push_back(std::string(1, sign) + " " + identity + (shown.empty() ? "" : " = " + shown));
-  };
-  for (const auto& [identity, shown] : before) {
-    if (!after.count(identity) || after.at(identity) != shown) item('-', identity, shown);
-  }
-  for (const auto& [identity, shown] : after) {
-    if (!before.count(identity) || before.at(identity) != shown) item('+', identity, shown);
+  for (const auto& [one, other, sign] : {std::tuple(&before, &after, "- "), {&after, &before, "+ "}}) {
+    for (const auto& [identity, shown] : *one) {
+      if (!other->count(identity) || other->at(identity) != shown) {
+        outcome.push_back(sign + identity + (shown.empty() ? "" : " = " + shown));
+      }
+    }
   }
   std::sort(outcome.begin(), outcome.end(), [](const std::string& x, const std::string& y) {
     return x.substr(2, x.find(" = ")) + x[0] < y.substr(2, y.find(" = ")) + y[0];
@@ -270,14 +244,20 @@ Lines Outcome(const Row& row) {
   return outcome;
 }
 
-// The reference outcome, {windows} spelt as this Windows spells its folder.
+// The reference outcome, {windows} spelt as this Windows spells its folder; "@row" for the
+// outcome of another row (which its own reference holds).
 Lines Reference(const Row& row) {
   if (row.reference == "none") return {};
-  const winsim::VersionProfile& profile = winsim::Profile(*winsim::ParseVersion(row.windows));
-  std::string name = row.reference;
-  if (name.find('-') == std::string::npos) {
-    name += !profile.nt_family ? "-9x" : profile.driver_version == 3 ? "-nt5" : "-nt4";
+  if (row.reference.starts_with("@")) {
+    for (const Row& other : ReadRows()) {
+      if (other.name == row.reference.substr(1)) return Outcome(other);
+    }
+    Fail(row, "no row " + row.reference);
   }
+  const winsim::VersionProfile& profile = winsim::Profile(*winsim::ParseVersion(row.windows));
+  const std::string name = row.reference + (row.reference.find('-') != std::string::npos ? ""
+                                            : !profile.nt_family            ? "-9x"
+                                            : profile.driver_version == 3   ? "-nt5" : "-nt4");
   std::ifstream in(kHere / "expected" / (name + ".txt"));
   if (!in) Fail(row, "no reference " + name);
   Lines lines;
@@ -314,7 +294,6 @@ Lines Delta(const Lines& from, const Lines& to) {
 }
 
 class Scenarios : public testing::TestWithParam<Row> {};
-
 TEST_P(Scenarios, OutcomeIsTheReferencePlusTheRowsDelta) {
   const Row& row = GetParam();
   const Lines delta = Delta(Reference(row), Outcome(row));
