@@ -3,7 +3,6 @@
 // machine was new, standard output, the journal, anything left open, a spooler left stopped.
 // ORVANE_SCENARIO_PRINT=1 prints a row's actual delta, for a human to judge before it goes in.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include <sstream>
 
 #include "setup/scenario.h"
+#include "tools/state/machine_state.h"
 #include "winsim/machine_store.h"
 
 namespace orvane {
@@ -102,12 +102,8 @@ std::string Readable(const std::string& rendering, const std::optional<std::vect
 State StateOf(Scenario& s) {
   std::ofstream(s.folder() / "machine.ini") << winsim::FormatMachineIni(*s);  // no flushes
   std::ofstream(s.folder() / "system.reg") << s->registry().ExportRegedit4();
-  const std::string command = ORVANE_WINSIM_BINARY " state '" + s.folder().string() + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  if (!pipe || pclose(pipe) != 0) throw std::runtime_error(command + " failed");
+  const std::string text =
+      tools::FormatState(tools::ReadMachineState(s.folder().string(), "c:\\orvane"));
   const auto root = s->registry().GetValue("HKLM\\Software\\Orvane", "Path");
   const std::map<std::string, std::string> folders = {
       {"%SETUP%", s->module_path().substr(0, s->module_path().rfind('\\'))},
