@@ -1,39 +1,106 @@
-// The contract cases: how Windows answers the registry, profile-file and file
-// calls that the installer makes, stated once against the Platform interface
-// and checked against every backend (the simulator, Windows, Wine).
-//
-// Cases are grouped by area (contract_registry.cc, contract_profile.cc,
-// contract_files.cc); each area is a table of cases, and where cases are alike
-// they are rows of one case. The helpers below are written on the Platform as
-// well, so that a case needs nothing else.
+// The contract suite: how Windows answers the registry, profile-file, file and
+// system calls the installer makes, stated once against Platform (plain C++,
+// so MinGW builds it) and run on every backend. A case,
+// `void Case(Platform&, Scratch&, Checker&)`, gets a key and a folder of its
+// own and reports each disagreement (file:line, row, actual, expected); where
+// Wine is known to answer otherwise it takes Wine's answer through
+// ExpectUnlessWine, only under Wine, and the run names the difference.
 #pragma once
 
 #include <array>
-#include <cstddef>
+#include <concepts>
+#include <cstring>
+#include <functional>
 #include <optional>
+#include <source_location>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "harness.h"
 #include "platform/platform.h"
 #include "platform/win32_types.h"
 
 namespace orvane::contract {
 
-std::span<const Case> RegistryCases();      // contract_registry.cc
-std::span<const Case> ProfileReadCases();   // contract_profile_read.cc
-std::span<const Case> ProfileWriteCases();  // contract_profile_write.cc
-std::span<const Case> FileCases();          // contract_files.cc
-std::span<const Case> DeleteMoveCases();    // contract_delete_move.cc
-std::span<const Case> SystemCases();        // contract_system.cc
-// Every case, area by area.
-std::vector<Case> AllCases();
+struct Scratch {
+  std::string folder;  // an existing, empty folder (Windows path, no trailing '\')
+  win::HKEY key{};     // HKCU\Software\OrvaneContract\<case>, created for the case
+  bool wine = false;   // the Win32 backend runs under Wine
+  std::string Path(std::string_view leaf) const { return folder + "\\" + std::string(leaf); }
+};
+
+// A value in a failure message: text quoted with its control bytes escaped.
+std::string Describe(std::string_view text);
+inline std::string Describe(const std::string& text) { return Describe(std::string_view(text)); }
+inline std::string Describe(const char* text) {
+  return text ? Describe(std::string_view(text)) : "(null)";
+}
+inline std::string Describe(bool value) { return value ? "true" : "false"; }
+inline std::string Describe(char value) { return Describe(std::string_view(&value, 1)); }
+inline std::string Describe(std::integral auto value) { return std::to_string(value); }
+
+class Checker {
+ public:
+  // Records a failure unless actual equals expected (integers by value).
+  template <typename A, typename E>
+  bool Equal(std::string_view row, const A& actual, const E& expected,
+             std::source_location where = std::source_location::current()) {
+    bool same;
+    if constexpr (std::integral<A> && std::integral<E> && !std::same_as<A, E>) {
+      same = std::cmp_equal(actual, expected);
+    } else {
+      same = actual == expected;
+    }
+    if (!same) Fail(row, Describe(actual), Describe(expected), where);
+    return same;
+  }
+  bool That(std::string_view row, bool condition, std::string_view what,
+            std::source_location where = std::source_location::current()) {
+    if (!condition) Fail(row, "not so", std::string(what), where);
+    return condition;
+  }
+  void Fail(std::string_view row, const std::string& actual, const std::string& expected,
+            std::source_location where = std::source_location::current());
+  void Note(const std::string& text);  // a known Wine difference taken (each once)
+
+  std::vector<std::string> failures, notes;
+};
+
+// Windows' answer, or Wine's under Wine (noted with `why`).
+template <typename T>
+T ExpectUnlessWine(const Scratch& scratch, Checker& checker, T windows, T wine,
+                   std::string_view why) {
+  if (!scratch.wine || windows == wine) return windows;
+  checker.Note(std::string(why));
+  return wine;
+}
+
+struct Case {
+  const char* name;
+  void (*run)(Platform&, Scratch&, Checker&);
+  bool also_9x = false;  // holds on 95/98/ME too (the simulator runs it on 98)
+};
+// Every case file adds its table: `const bool added = AddCases(kCases);`.
+bool AddCases(std::span<const Case> cases);
+const std::vector<Case>& AllCases();
+
+// What a runner provides around each case: a fresh folder for a case name
+// (its Windows path), the removal of a folder, what was left open.
+struct Host {
+  std::function<std::string(std::string_view)> make_folder;
+  std::function<void(const std::string&)> remove_folder;
+  std::function<std::vector<std::string>()> leaks = [] { return std::vector<std::string>(); };
+};
+
+// Runs the cases named `only` (all when empty) with a line each, failures and
+// Wine differences below it, then a summary; returns the count that failed.
+int RunCases(Platform& platform, const Host& host, std::span<const Case> cases,
+             const std::string& label, bool wine, const std::string& only);
 
 // Set as the last-error value before a call, so that "left unchanged" is seen.
 inline constexpr win::DWORD kPoison = 0xDEADBEEF;
-
 inline constexpr win::DWORD kRead = win::GENERIC_READ;
 inline constexpr win::DWORD kWrite = win::GENERIC_WRITE;
 inline constexpr win::DWORD kReadWrite = win::GENERIC_READ | win::GENERIC_WRITE;
@@ -46,7 +113,6 @@ class ScopedFile {
   ~ScopedFile() { Close(); }
   ScopedFile(const ScopedFile&) = delete;
   ScopedFile& operator=(const ScopedFile&) = delete;
-
   bool is_valid() const { return handle_ != win::INVALID_HANDLE_VALUE; }
   win::HANDLE get() const { return handle_; }
   void Close() {
@@ -67,22 +133,20 @@ bool WriteText(Platform& platform, Checker& checker, const std::string& path,
                std::string_view text);
 // The whole file, or nullopt when it cannot be opened for reading.
 std::optional<std::string> ReadText(Platform& platform, const std::string& path);
-// GetFileAttributesA finds the path.
 bool Exists(Platform& platform, const std::string& path);
 
-// One GetPrivateProfileStringA into a buffer of `size` characters at the front
-// of a larger one filled with kFill, so that what is written past nSize shows.
+// One GetPrivateProfileStringA into the first `size` places of a buffer filled
+// with '#', so that what is written past nSize shows.
 struct ProfileRead {
-  static constexpr char kFill = '#';
   win::DWORD count = 0;
   std::size_t size = 0;
   std::array<char, 64> buffer;
-
-  // The text up to its NUL, within the first `size` characters.
-  std::string text() const;
-  // The buffer from `from` on, and what it holds when nothing was written there.
-  std::string From(std::size_t from) const;
-  std::string FillFrom(std::size_t from) const;
+  std::string text() const { return std::string(buffer.data(), strnlen(buffer.data(), size)); }
+  // Places from `from` on that are no longer '#'.
+  bool WrittenFrom(std::size_t from) const {
+    return std::string_view(buffer.data() + from, buffer.size() - from).find_first_not_of('#') !=
+           std::string_view::npos;
+  }
 };
 ProfileRead GetProfileString(Platform& platform, const std::string& file, const char* section,
                              const char* key, const char* defaultValue, std::size_t size = 32);

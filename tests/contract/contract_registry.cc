@@ -1,7 +1,6 @@
 // Registry cases: deleting keys with and without subkeys, missing keys and
 // values, RegQueryValueExA's size protocol, handles to deleted keys. Each case
 // works below its own scratch key.
-#include <array>
 #include <string>
 #include <vector>
 
@@ -12,46 +11,30 @@ namespace {
 
 using namespace orvane::win;
 
-constexpr BYTE kFill = 0xAA;
-
 bool IsNt(Platform& p) { return (p.GetVersion() & 0x80000000u) == 0; }
 
-std::vector<BYTE> Bytes(std::string_view text) {
-  return std::vector<BYTE>(text.begin(), text.end());
-}
+std::vector<BYTE> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-// One RegQueryValueExA into a buffer of `size` bytes that sits at the front of a
-// larger one filled with kFill, so that bytes written past `size` show.
+// One RegQueryValueExA into the first `size` bytes of a buffer filled with
+// '#', so that bytes written past `size` show (kSizeOnly: no buffer at all);
+// the type and the size start as kPoison.
+constexpr DWORD kSizeOnly = kPoison;
 struct Query {
   LONG status = 0;
-  DWORD type = 0;
-  DWORD size = 0;
-  std::array<BYTE, 32> buffer;
+  DWORD type = kPoison, size;
+  std::string buffer = std::string(32, '#');
 };
-
-Query QueryInto(Platform& p, HKEY key, const char* name, DWORD size) {
-  Query q;
-  q.buffer.fill(kFill);
-  q.type = kPoison;
-  q.size = size;
-  q.status = p.RegQueryValueExA(key, name, &q.type, std::span(q.buffer.data(), size), &q.size);
+Query Ask(Platform& p, HKEY key, const char* name, DWORD size) {
+  Query q{0, kPoison, size};
+  auto* bytes = reinterpret_cast<BYTE*>(q.buffer.data());
+  q.status = p.RegQueryValueExA(key, name, &q.type,
+                                size == kSizeOnly ? std::span<BYTE>() : std::span(bytes, size),
+                                &q.size);
   return q;
 }
-
-// Asks for the size only (no buffer).
-Query QuerySize(Platform& p, HKEY key, const char* name) {
-  Query q;
-  q.buffer.fill(kFill);
-  q.type = kPoison;
-  q.size = kPoison;
-  q.status = p.RegQueryValueExA(key, name, &q.type, std::span<BYTE>(), &q.size);
-  return q;
-}
-
-// The whole buffer, and what it should hold: `data`, then the fill.
-std::string Contents(const Query& q) { return std::string(q.buffer.begin(), q.buffer.end()); }
+// What the buffer should hold: `data`, then the fill.
 std::string Filled(std::string_view data = {}) {
-  return std::string(data) + std::string(sizeof(Query::buffer) - data.size(), char(kFill));
+  return std::string(data) + std::string(32 - data.size(), '#');
 }
 
 // RegDeleteKeyA on a key with subkeys: the NT family refuses with
@@ -186,12 +169,12 @@ void CreateKeyMakesThePath(Platform& p, Scratch& s, Checker& c) {
   }
   // The value written before is there, under any case of its name; writing it
   // under another case replaces it.
-  Query q = QueryInto(p, key, "VALUENAME", 16);
+  Query q = Ask(p, key, "VALUENAME", 16);
   c.Equal("query VALUENAME", q.status, ERROR_SUCCESS);
-  c.Equal("VALUENAME", std::string(reinterpret_cast<const char*>(q.buffer.data())), "one");
+  c.Equal("VALUENAME", std::string(q.buffer.c_str()), "one");
   c.Equal("set valuename", SetString(p, key, "valuename", "two"), 0);
-  q = QueryInto(p, key, "ValueName", 16);
-  c.Equal("ValueName replaced", std::string(reinterpret_cast<const char*>(q.buffer.data())), "two");
+  q = Ask(p, key, "ValueName", 16);
+  c.Equal("ValueName replaced", std::string(q.buffer.c_str()), "two");
   p.RegCloseKey(key);
 }
 
@@ -200,10 +183,10 @@ void CreateKeyMakesThePath(Platform& p, Scratch& s, Checker& c) {
 void MissingValues(Platform& p, Scratch& s, Checker& c) {
   for (const char* name : {"Nope", ""}) {
     std::string row = std::string("value \"") + name + "\"";
-    Query q = QueryInto(p, s.key, name, 8);
+    Query q = Ask(p, s.key, name, 8);
     c.Equal(row + " with a buffer", q.status, ERROR_FILE_NOT_FOUND);
-    c.Equal(row + " with a buffer: buffer", Contents(q), Filled());
-    q = QuerySize(p, s.key, name);
+    c.Equal(row + " with a buffer: buffer", q.buffer, Filled());
+    q = Ask(p, s.key, name, kSizeOnly);
     c.Equal(row + " size only", q.status, ERROR_FILE_NOT_FOUND);
     c.Equal(row + " size only: size", q.size, 0);
   }
@@ -229,15 +212,15 @@ void QueryValueTooSmall(Platform& p, Scratch& s, Checker& c) {
     const std::string name = row.name;
     std::vector<BYTE> data = Bytes(row.data);
     if (!c.Equal(name, p.RegSetValueExA(s.key, row.name, 0, row.type, data), 0)) continue;
-    Query q = QueryInto(p, s.key, row.name, row.buffer);
+    Query q = Ask(p, s.key, row.name, row.buffer);
     c.Equal(name + ": status", q.status, ERROR_MORE_DATA);
     c.Equal(name + ": size needed", q.size, data.size());
     c.Equal(name + ": type", q.type, row.type);
-    c.Equal(name + ": buffer", Contents(q), Filled());
-    q = QueryInto(p, s.key, row.name, static_cast<DWORD>(data.size()));
+    c.Equal(name + ": buffer", q.buffer, Filled());
+    q = Ask(p, s.key, row.name, static_cast<DWORD>(data.size()));
     c.Equal(name + ": exact size", q.status, ERROR_SUCCESS);
-    c.Equal(name + ": exact size: buffer", Contents(q), Filled(row.data));
-    q = QuerySize(p, s.key, row.name);
+    c.Equal(name + ": exact size: buffer", q.buffer, Filled(row.data));
+    q = Ask(p, s.key, row.name, kSizeOnly);
     c.Equal(name + ": size only", q.size, data.size());
   }
 }
@@ -254,19 +237,19 @@ void StringWithoutNul(Platform& p, Scratch& s, Checker& c) {
                0)) {
     return;
   }
-  Query q = QuerySize(p, s.key, "s");
+  Query q = Ask(p, s.key, "s", kSizeOnly);
   c.Equal("size only", q.size, 3);
-  q = QueryInto(p, s.key, "s", 3);
+  q = Ask(p, s.key, "s", 3);
   c.Equal("buffer of 3", q.status, ERROR_SUCCESS);
   c.Equal("buffer of 3: size", q.size, 3);
-  c.Equal("buffer of 3: buffer", Contents(q), Filled("abc"));  // no NUL added
-  q = QueryInto(p, s.key, "s", 8);
+  c.Equal("buffer of 3: buffer", q.buffer, Filled("abc"));  // no NUL added
+  q = Ask(p, s.key, "s", 8);
   c.Equal("buffer of 8", q.status, ERROR_SUCCESS);
   c.Equal("buffer of 8: size", q.size, 3);
-  c.Equal("buffer of 8: buffer", Contents(q), Filled(std::string_view("abc", 4)));
+  c.Equal("buffer of 8: buffer", q.buffer, Filled(std::string_view("abc", 4)));
   // Other types get no NUL.
   c.Equal("binary", p.RegSetValueExA(s.key, "b", 0, REG_BINARY, Bytes("abc")), 0);
-  c.Equal("binary in 8", Contents(QueryInto(p, s.key, "b", 8)), Filled("abc"));
+  c.Equal("binary in 8", Ask(p, s.key, "b", 8).buffer, Filled("abc"));
 }
 
 // A handle whose key was deleted stays a handle: every call through it answers
@@ -279,7 +262,7 @@ void DeletedKeyHandle(Platform& p, Scratch& s, Checker& c) {
   c.Equal("RegDeleteKeyA(Victim)", p.RegDeleteKeyA(s.key, "Victim"), ERROR_SUCCESS);
   c.Equal("Victim afterwards", OpenStatus(p, s.key, "Victim"), ERROR_FILE_NOT_FOUND);
 
-  c.Equal("RegQueryValueExA", QueryInto(p, victim, "v", 8).status, ERROR_KEY_DELETED);
+  c.Equal("RegQueryValueExA", Ask(p, victim, "v", 8).status, ERROR_KEY_DELETED);
   c.Equal("RegSetValueExA", SetString(p, victim, "w", "y"), ERROR_KEY_DELETED);
   HKEY sub{0x1234};
   c.Equal("RegCreateKeyA", p.RegCreateKeyA(victim, "Sub", &sub), ERROR_KEY_DELETED);
@@ -301,8 +284,7 @@ const Case kCases[] = {
     {"DeletedKeyHandle", DeletedKeyHandle},
 };
 
+[[maybe_unused]] const bool added = AddCases(kCases);
+
 }  // namespace
-
-std::span<const Case> RegistryCases() { return kCases; }
-
 }  // namespace orvane::contract

@@ -1,65 +1,55 @@
-#include "harness.h"
-
 #include <cstdio>
 #include <string>
 
-namespace orvane::contract {
+#include "contract.h"
 
-namespace {
+namespace orvane::contract {
 
 using namespace orvane::win;
 
+namespace {
+
 constexpr const char* kKeyRoot = "Software\\OrvaneContract";
 
-std::string FileName(const char* path) {
-  std::string_view text = path;
-  std::size_t slash = text.find_last_of("/\\");
-  return std::string(slash == std::string_view::npos ? text : text.substr(slash + 1));
+std::vector<Case>& Registered() {
+  static std::vector<Case> cases;
+  return cases;
 }
 
 // Runs one case in its scratch area; the key and the folder go afterwards,
 // whatever the case did.
-Checker RunOne(Platform& platform, Host& host, const Case& c, bool wine) {
+Checker RunOne(Platform& platform, const Host& host, const Case& c, bool wine) {
   Checker checker;
-  Scratch scratch;
-  scratch.name = c.name;
-  scratch.wine = wine;
-  scratch.key_path = std::string(kKeyRoot) + "\\" + c.name;
-  scratch.folder = host.MakeFolder(c.name);
-
-  // A key left by an earlier run that was stopped half-way.
-  platform.SHDeleteKeyA(HKEY_CURRENT_USER, scratch.key_path.c_str());
-  LONG status = platform.RegCreateKeyA(HKEY_CURRENT_USER, scratch.key_path.c_str(), &scratch.key);
-  if (checker.Equal("scratch key created", status, ERROR_SUCCESS)) {
+  Scratch scratch{host.make_folder(c.name), {}, wine};
+  const std::string key = std::string(kKeyRoot) + "\\" + c.name;
+  platform.SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());  // left by a run stopped half-way
+  if (checker.Equal("scratch key", platform.RegCreateKeyA(HKEY_CURRENT_USER, key.c_str(),
+                                                           &scratch.key), ERROR_SUCCESS)) {
     c.run(platform, scratch, checker);
     checker.Equal("scratch key closed", platform.RegCloseKey(scratch.key), ERROR_SUCCESS);
-    status = platform.SHDeleteKeyA(HKEY_CURRENT_USER, scratch.key_path.c_str());
-    checker.Equal("scratch key removed", status, ERROR_SUCCESS);
+    checker.Equal("scratch key removed", platform.SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str()),
+                  ERROR_SUCCESS);
   }
-  // Removes the parent once it is empty; the refusal while it is not is fine.
-  platform.RegDeleteKeyA(HKEY_CURRENT_USER, kKeyRoot);
-
-  for (const std::string& leak : host.Leaks()) checker.Fail("left open", leak, "nothing");
-  host.RemoveFolder(scratch.folder);
+  platform.RegDeleteKeyA(HKEY_CURRENT_USER, kKeyRoot);  // refused while another case's is there
+  for (const std::string& leak : host.leaks()) checker.Fail("left open", leak, "nothing");
+  host.remove_folder(scratch.folder);
   return checker;
 }
 
 }  // namespace
 
-std::string Hex(unsigned long long value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%llX", value);
-  return text;
+bool AddCases(std::span<const Case> cases) {
+  Registered().insert(Registered().end(), cases.begin(), cases.end());
+  return true;
 }
+const std::vector<Case>& AllCases() { return Registered(); }
 
 std::string Describe(std::string_view text) {
   std::string out = "\"";
   for (char ch : text) {
-    const char* escaped = ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : ch == '\t' ? "\\t"
-                        : ch == '\0' ? "\\0" : ch == '"' ? "\\\"" : ch == '\\' ? "\\\\" : nullptr;
     const auto byte = static_cast<unsigned char>(ch);
-    if (escaped) {
-      out += escaped;
+    if (ch == '"' || ch == '\\') {
+      out += {'\\', ch};
     } else if (byte < 0x20 || byte >= 0x7F) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02X", byte);
@@ -71,43 +61,98 @@ std::string Describe(std::string_view text) {
   return out + "\"";
 }
 
-void Checker::Fail(std::string_view row, std::string actual, std::string expected,
+void Checker::Fail(std::string_view row, const std::string& actual, const std::string& expected,
                    std::source_location where) {
-  failures_.push_back({FileName(where.file_name()) + ":" + std::to_string(where.line()),
-                       std::string(row), std::move(actual), std::move(expected)});
+  std::string file = where.file_name();
+  file = file.substr(file.find_last_of("/\\") + 1);
+  failures.push_back(file + ":" + std::to_string(where.line()) + ": " + std::string(row) +
+                     "\n           actual:   " + actual + "\n           expected: " + expected);
 }
 
-int RunCases(Platform& platform, Host& host, std::span<const Case> cases, const RunOptions& options,
-             std::FILE* out) {
-  int run = 0;
-  int failed = 0;
-  int differences = 0;
+void Checker::Note(const std::string& text) {
+  for (const std::string& note : notes) {
+    if (note == text) return;
+  }
+  notes.push_back(text);
+}
+
+int RunCases(Platform& platform, const Host& host, std::span<const Case> cases,
+             const std::string& label, bool wine, const std::string& only) {
+  int run = 0, failed = 0, differences = 0;
   for (const Case& c : cases) {
-    if (!options.only.empty() && options.only != c.name) continue;
+    if (!only.empty() && only != c.name) continue;
     ++run;
-    Checker checker = RunOne(platform, host, c, options.wine);
-    bool ok = checker.failures().empty();
-    if (!ok) ++failed;
-    std::fprintf(out, "[%s] %-4s %s\n", options.label.c_str(), ok ? "ok" : "FAIL", c.name);
-    for (const Checker::Failure& f : checker.failures()) {
-      std::fprintf(out, "         %s: %s\n           actual:   %s\n           expected: %s\n",
-                   f.where.c_str(), f.row.c_str(), f.actual.c_str(), f.expected.c_str());
-    }
-    for (const std::string& note : checker.notes()) {
+    const Checker checker = RunOne(platform, host, c, wine);
+    failed += !checker.failures.empty();
+    std::printf("[%s] %-4s %s\n", label.c_str(), checker.failures.empty() ? "ok" : "FAIL", c.name);
+    for (const std::string& f : checker.failures) std::printf("         %s\n", f.c_str());
+    for (const std::string& note : checker.notes) {
       ++differences;
-      std::fprintf(out, "         Wine differs from Windows: %s\n", note.c_str());
+      std::printf("         Wine differs from Windows: %s\n", note.c_str());
     }
-    std::fflush(out);
   }
-  std::fprintf(out, "[%s] %d case(s), %d failed, %d known Wine difference(s) taken\n",
-               options.label.c_str(), run, failed, differences);
-  if (run == 0) {
-    std::fprintf(out, "[%s] no case is named \"%s\"\n", options.label.c_str(),
-                 options.only.c_str());
-    return 1;
+  std::printf("[%s] %d case(s), %d failed, %d known Wine difference(s) taken\n", label.c_str(),
+              run, failed, differences);
+  if (run == 0) std::printf("[%s] no case is named \"%s\"\n", label.c_str(), only.c_str());
+  std::fflush(stdout);
+  return run == 0 ? 1 : failed;
+}
+
+HANDLE OpenFile(Platform& platform, const std::string& path, DWORD access, DWORD share,
+                DWORD disposition) {
+  return platform.CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, kNullHandle);
+}
+
+bool WriteText(Platform& platform, Checker& checker, const std::string& path,
+               std::string_view text) {
+  ScopedFile file(platform, OpenFile(platform, path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+  DWORD written = 0;
+  const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+  const bool ok = file.is_valid() &&
+                  platform.WriteFile(file.get(), std::span(bytes, text.size()), &written) &&
+                  written == text.size();
+  return checker.That("writing " + path, ok, "every byte written");
+}
+
+std::optional<std::string> ReadText(Platform& platform, const std::string& path) {
+  ScopedFile file(platform, OpenFile(platform, path, GENERIC_READ, kShareRW, OPEN_EXISTING));
+  if (!file.is_valid()) return std::nullopt;
+  std::string text;
+  BYTE chunk[4096];
+  DWORD got = 0;
+  while (platform.ReadFile(file.get(), chunk, &got) && got > 0) {
+    text.append(reinterpret_cast<const char*>(chunk), got);
   }
-  std::fflush(out);
-  return failed;
+  return text;
+}
+
+bool Exists(Platform& platform, const std::string& path) {
+  return platform.GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ProfileRead GetProfileString(Platform& platform, const std::string& file, const char* section,
+                             const char* key, const char* defaultValue, std::size_t size) {
+  ProfileRead r;
+  r.buffer.fill('#');
+  r.size = size;
+  r.count = platform.GetPrivateProfileStringA(section, key, defaultValue,
+                                              std::span(r.buffer.data(), size), file.c_str());
+  return r;
+}
+
+LONG SetString(Platform& platform, HKEY key, const char* name, std::string_view text) {
+  const std::string data(text);
+  return platform.RegSetValueExA(
+      key, name, 0, REG_SZ,
+      std::span(reinterpret_cast<const BYTE*>(data.c_str()), data.size() + 1));
+}
+
+LONG OpenStatus(Platform& platform, HKEY key, const char* subKey) {
+  HKEY opened = kNullKey;
+  const LONG status = platform.RegOpenKeyExA(key, subKey, 0, KEY_READ, &opened);
+  if (status == 0) platform.RegCloseKey(opened);
+  return status;
 }
 
 }  // namespace orvane::contract

@@ -1,6 +1,7 @@
-// REGEDIT4 export and import, the machine's registry file: every value comes
-// back byte for byte, the text is regedit's, and a damaged text changes
-// nothing (tests/fuzz/regedit4_fuzz.cc tries arbitrary texts).
+// REGEDIT4 export and import, the machine's registry file, beyond what every
+// installation saves and loads: every value comes back byte for byte in
+// regedit's text, removals merge, and a damaged text changes nothing
+// (tests/fuzz/regedit4_fuzz.cc tries arbitrary texts).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,6 +35,11 @@ struct ValueRow {
 };
 
 TEST(Regedit4Test, EveryValueRoundTripsByteForByte) {
+  // regedit's wrapping of a long line, spelt out.
+  const std::string kWrapped =
+      "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\\\r\n"
+      "  17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,2f,\\\r\n"
+      "  30,31,32,33,34,35,36,37,38,39,3a,3b\r\n";
   const std::vector<ValueRow> rows = {
       {"q", win::REG_SZ, Bytes("say \"hi\" c:\\\0"sv),
        R"("q"="say \"hi\" c:\\")"},
@@ -46,6 +52,7 @@ TEST(Regedit4Test, EveryValueRoundTripsByteForByte) {
       {"d3", win::REG_DWORD, {1, 2, 3}, R"("d3"=hex(4):01,02,03)"},
       {"b0", win::REG_BINARY, {}, R"("b0"=hex:)"},
       {"long", win::REG_BINARY, Sequence(300), R"("long"=hex:00,01,)"},
+      {"Bin", win::REG_BINARY, Sequence(60), kWrapped},
       {"m", win::REG_MULTI_SZ, Bytes("a\0\0"sv), R"("m"=hex(7):61,00,00)"},
       {"odd", 0x12345678, {0xAB}, R"("odd"=hex(12345678):ab)"},
       {"", win::REG_SZ, Bytes("d\0"sv), R"(@="d")"},
@@ -70,40 +77,9 @@ TEST(Regedit4Test, EveryValueRoundTripsByteForByte) {
   }
   EXPECT_TRUE(copy.KeyExists(std::string(kKey) + "\\Empty [key] \"name\""));
   EXPECT_EQ(copy.ExportRegedit4(), text);
-}
-
-TEST(Regedit4Test, GoldenExportOfASmallTree) {
-  Registry reg;
-  reg.PutValue(kKey, "Path", win::REG_SZ, Bytes("c:\\\0"sv));
-  reg.PutValue(kKey, "", win::REG_SZ, Bytes("say \"hi\"\0"sv));
-  reg.PutValue(kKey, "Count", win::REG_DWORD, {0x2C, 0x01, 0, 0});
-  reg.PutValue(kKey, "Bin", win::REG_BINARY, Sequence(60));
-  reg.PutValue(std::string(kKey) + "\\Ports\\ORVANEPORT", "Raw", win::REG_SZ,
-               Bytes("ab"sv));
-  reg.PutKey(std::string(kKey) + "\\empty");
-  reg.PutKey("HKLM\\Software\\Other");  // outside the exported key
-  const std::string expected =
-      "REGEDIT4\r\n"
-      "\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Orvane]\r\n"
-      "\"Path\"=\"c:\\\\\"\r\n"
-      "@=\"say \\\"hi\\\"\"\r\n"
-      "\"Count\"=dword:0000012c\r\n"
-      "\"Bin\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,"
-      "13,14,15,16,\\\r\n"
-      "  17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,"
-      "2e,2f,\\\r\n"
-      "  30,31,32,33,34,35,36,37,38,39,3a,3b\r\n"
-      "\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Orvane\\empty]\r\n"
-      "\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Orvane\\Ports]\r\n"
-      "\r\n"
-      "[HKEY_LOCAL_MACHINE\\Software\\Orvane\\Ports\\ORVANEPORT]\r\n"
-      "\"Raw\"=hex(1):61,62\r\n"
-      "\r\n";
-  EXPECT_EQ(reg.ExportRegedit4("hklm\\software\\orvane"), expected);
-  EXPECT_EQ(reg.ExportRegedit4("HKLM\\Software\\Missing"), "REGEDIT4\r\n\r\n");
+  EXPECT_EQ(copy.ExportRegedit4("hklm\\software\\orvane\\empty [KEY] \"name\""),
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Orvane\\Empty [key] \"name\"]\r\n\r\n");
+  EXPECT_EQ(copy.ExportRegedit4("HKLM\\Software\\Missing"), "REGEDIT4\r\n\r\n");
 }
 
 TEST(Regedit4Test, ImportMergesAndRemoves) {
@@ -156,17 +132,13 @@ TEST(Regedit4Test, DamagedTextThrowsWithItsLineAndChangesNothing) {
       {"Windows Registry Editor Version 5.00\r\n\r\n[HKLM\\X]\r\n", 1},
       {"REGEDIT4\r\n\r\n[HKEY_NOWHERE\\X]\r\n", 3},
       {"REGEDIT4\r\n\"v\"=\"x\"\r\n", 2},
-      {"REGEDIT4\r\n\r\n[HKLM\\X\r\n", 3},
       {"REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE]\r\n", 3},
       {deep + "]", 3},
       {key + "junk\r\n", 3},
       {key + "\"v\"=\"abc\r\n", 3},
-      {key + "\"v\" \"x\"\r\n", 3},
       {key + "@=\r\n", 3},
       {key + "\"v\"=\"c:\\windows\"\r\n", 3},
-      {key + "\"v\"=\"x\" y\r\n", 3},
       {key + "\"v\"=hex:01,,02\r\n", 3},
-      {key + "\"v\"=hex(2:01\r\n", 3},
       {key + "\"v\"=dword:123456789\r\n", 3},
       {key + "\"v\"=hex:01,\\\r\n  02,zz\r\n", 4},
       {key + "\"v\"=hex:01,\\", 3},

@@ -29,39 +29,31 @@ struct AccessRow {
 };
 
 TEST(Registry, UsersMayOnlyReadMachineKeysOnNt) {
+  const auto xp = WindowsVersion::kWinXp, nt4 = WindowsVersion::kNt4, w98 = WindowsVersion::kWin98;
+  const HKEY hklm = HKEY_LOCAL_MACHINE;
+  const char* const orvane = "Software\\Orvane";
   const AccessRow rows[] = {
-      {"read", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE, "Software\\Orvane",
-       KEY_READ, 0, true},
-      {"no rights at all", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "SOFTWARE\\Orvane", 0, 0, true},
-      {"all access", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane", KEY_ALL_ACCESS, 5, true},
-      {"query and set", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "Software", KEY_QUERY_VALUE | KEY_SET_VALUE, 5, true},
-      {"SYSTEM for writing", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "system\\CurrentControlSet", KEY_WRITE, 5, true},
-      {"own hive", WindowsVersion::kWinXp, false, Call::kOpen, HKEY_CURRENT_USER, "Software",
-       KEY_ALL_ACCESS, 0, true},
-      {"NT 4", WindowsVersion::kNt4, false, Call::kOpen, HKEY_LOCAL_MACHINE, "Software\\Orvane",
-       KEY_ALL_ACCESS, 5, true},
-      {"administrator", WindowsVersion::kWinXp, true, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane", KEY_ALL_ACCESS, 0, true},
-      {"98 keeps no security", WindowsVersion::kWin98, false, Call::kOpen, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane", KEY_ALL_ACCESS, 0, true},
+      {"read", xp, false, Call::kOpen, hklm, orvane, KEY_READ, 0, true},
+      {"no rights at all", xp, false, Call::kOpen, hklm, "SOFTWARE\\Orvane", 0, 0, true},
+      {"all access", xp, false, Call::kOpen, hklm, orvane, KEY_ALL_ACCESS, 5, true},
+      {"query and set", xp, false, Call::kOpen, hklm, "Software", KEY_QUERY_VALUE | KEY_SET_VALUE,
+       5, true},
+      {"SYSTEM for writing", xp, false, Call::kOpen, hklm, "system\\CurrentControlSet", KEY_WRITE,
+       5, true},
+      {"own hive", xp, false, Call::kOpen, HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, 0, true},
+      {"NT 4", nt4, false, Call::kOpen, hklm, orvane, KEY_ALL_ACCESS, 5, true},
+      {"administrator", xp, true, Call::kOpen, hklm, orvane, KEY_ALL_ACCESS, 0, true},
+      {"98 keeps no security", w98, false, Call::kOpen, hklm, orvane, KEY_ALL_ACCESS, 0, true},
       // RegCreateKeyA asks for MAXIMUM_ALLOWED: an existing key opens for
       // reading, so the value cannot be set; a new key cannot be made.
-      {"create existing, then set", WindowsVersion::kWinXp, false, Call::kCreateThenSet,
-       HKEY_LOCAL_MACHINE, "Software\\Orvane", 0, 5, true},
-      {"create new", WindowsVersion::kWinXp, false, Call::kCreate, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane\\New", 0, 5, true},
-      {"create new on 98", WindowsVersion::kWin98, false, Call::kCreateThenSet,
-       HKEY_LOCAL_MACHINE, "Software\\Orvane\\New", 0, 0, true},
-      {"delete", WindowsVersion::kWinXp, false, Call::kDelete, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane\\Leaf", 0, 5, true},
-      {"delete tree", WindowsVersion::kWinXp, false, Call::kTree, HKEY_LOCAL_MACHINE,
-       "Software\\Orvane", 0, 5, true},
-      {"delete as administrator", WindowsVersion::kWinXp, true, Call::kDelete,
-       HKEY_LOCAL_MACHINE, "Software\\Orvane\\Leaf", 0, 0, false},
+      {"create existing, then set", xp, false, Call::kCreateThenSet, hklm, orvane, 0, 5, true},
+      {"create new", xp, false, Call::kCreate, hklm, "Software\\Orvane\\New", 0, 5, true},
+      {"create new on 98", w98, false, Call::kCreateThenSet, hklm, "Software\\Orvane\\New", 0, 0,
+       true},
+      {"delete", xp, false, Call::kDelete, hklm, "Software\\Orvane\\Leaf", 0, 5, true},
+      {"delete tree", xp, false, Call::kTree, hklm, orvane, 0, 5, true},
+      {"delete as administrator", xp, true, Call::kDelete, hklm, "Software\\Orvane\\Leaf", 0, 0,
+       false},
   };
   for (const AccessRow& r : rows) {
     SimMachine m(r.version);

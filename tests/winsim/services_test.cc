@@ -205,40 +205,6 @@ TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
   m->CloseServiceHandle(manager);
 }
 
-// The installer's restart with one of its calls failing by an injected fault.
-TEST(Services, InjectedFailuresComeFirst) {
-  const struct {
-    const char* call;
-    DWORD code;
-    std::vector<DWORD> errors;  // after each call of the restart
-    bool running;               // afterwards
-  } rows[] = {
-      {"OpenSCManagerA", 5, {5, 6, 6, 6}, true},
-      {"OpenServiceA", 1058, {0, 1058, 6, 6}, true},
-      {"ControlService", 1051, {0, 0, 1051, 1056}, true},
-      {"StartServiceA", 1053, {0, 0, 0, 1053}, false},
-  };
-  for (const auto& row : rows) {
-    SimMachine m(WindowsVersion::kWinXp);
-    m->faults().Add({row.call, "", row.code, FaultMode::kOnce});
-    std::vector<DWORD> errors;
-    SC_HANDLE manager = m->OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    errors.push_back(m->GetLastError());
-    SC_HANDLE service = m->OpenServiceA(manager, "Spooler", kStartStop);
-    errors.push_back(m->GetLastError());
-    SERVICE_STATUS status;
-    m->ControlService(service, SERVICE_CONTROL_STOP, &status);
-    errors.push_back(m->GetLastError());
-    m->Sleep(500);
-    m->StartServiceA(service, 0, nullptr);
-    errors.push_back(m->GetLastError());
-    EXPECT_EQ(errors, row.errors) << row.call;
-    EXPECT_EQ(m->services().SpoolerRunning(m->now_ms()), row.running) << row.call;
-    m->CloseServiceHandle(service);
-    m->CloseServiceHandle(manager);
-  }
-}
-
 TEST(Services, AStopInProgressSurvivesSaveAndLoad) {
   testing::TempDir dir;
   {

@@ -1,7 +1,8 @@
-// Profile-file cases, reading: how GetPrivateProfileStringA takes a file apart
-// (trimming, quotes, case) and what it copies (defaults, truncation, lists).
-// Each file is written once, so that no cached copy of an earlier content can
-// answer.
+// Profile-file cases: how GetPrivateProfileStringA takes a file apart
+// (trimming, quotes, case) and what it copies (defaults, truncation, lists);
+// what WritePrivateProfileStringA leaves on disk, byte for byte, and when it
+// refuses. Each file is written once, so that no cached copy of an earlier
+// content can answer.
 #include <cstring>
 #include <string>
 
@@ -154,11 +155,11 @@ void ProfileTruncation(Platform& p, Scratch& s, Checker& c) {
     c.Equal(name, r.text(), row.expected);
     c.Equal(name + ": count", r.count, std::strlen(row.expected));
     c.Equal(name + ": NUL", r.buffer[std::strlen(row.expected)], '\0');
-    c.Equal(name + ": past nSize", r.From(row.size), r.FillFrom(row.size));
+    c.That(name + ": past nSize", !r.WrittenFrom(row.size), "nothing written");
   }
   ProfileRead r = GetProfileString(p, file, "S", "key", nullptr, 0);
   c.Equal("nSize 0: count", r.count, 0);
-  c.Equal("nSize 0: buffer", r.From(0), r.FillFrom(0));
+  c.That("nSize 0: buffer", !r.WrittenFrom(0), "nothing written");
 }
 
 // A null key lists the section's key names, a null section the section names,
@@ -197,19 +198,93 @@ void ProfileLists(Platform& p, Scratch& s, Checker& c) {
     if (!row.wine.empty()) expected = ExpectUnlessWine(s, c, row.expected, row.wine, why);
     c.Equal(row.name, std::string_view(r.buffer.data(), expected.size()), expected);
     c.Equal(std::string(row.name) + ": count", r.count, row.count);
-    c.Equal(std::string(row.name) + ": past nSize", r.From(row.size), r.FillFrom(row.size));
+    c.That(std::string(row.name) + ": past nSize", !r.WrittenFrom(row.size), "nothing past");
   }
+}
+
+
+// Writes that cannot name a file or a section fail and create nothing: a file
+// in a folder that does not exist with 3 (reading it gives the default), an
+// empty file name with 5, a null section with 2 [Wine profile.c: PROFILE_Open;
+// Wine test profile.c: test_WritePrivateProfileString].
+void ProfileWriteRefusals(Platform& p, Scratch& s, Checker& c) {
+  const struct {
+    const char* name;
+    std::string file;
+    const char* section;
+    DWORD error;
+  } rows[] = {
+      {"missing folder", s.Path("nofolder\\settings.ini"), "S", ERROR_PATH_NOT_FOUND},
+      {"empty file name", "", "S", ERROR_ACCESS_DENIED},
+      {"null section", s.Path("refused.ini"), nullptr, ERROR_FILE_NOT_FOUND},
+  };
+  for (const auto& row : rows) {
+    p.SetLastError(kPoison);
+    c.Equal(row.name, p.WritePrivateProfileStringA(row.section, "key", "v", row.file.c_str()),
+            FALSE);
+    c.Equal(std::string(row.name) + ": last error", p.GetLastError(), row.error);
+  }
+  c.Equal("read", GetProfileString(p, rows[0].file, "S", "key", "default").text(), "default");
+  c.That("folder", !Exists(p, s.Path("nofolder")), "not created");
+  c.That("null section", !Exists(p, rows[2].file), "no file created");
+}
+
+// Writing step by step from no file: sections at the end, a new key at the
+// end of its section, an existing key replaced in place under its own
+// spelling, leading blanks of a value dropped, CRLF everywhere; a null value
+// deletes the key (the last key's header stays), a null key the section
+// [Wine test profile.c: test_WritePrivateProfileString].
+void ProfileWrites(Platform& p, Scratch& s, Checker& c) {
+  std::string file = s.Path("written.ini");
+  const struct {
+    const char *section, *key, *value, *after;
+  } steps[] = {
+      {"App1", "key1", "string1", "[App1]\r\nkey1=string1\r\n"},
+      {"App2", "key3", "string3", "[App1]\r\nkey1=string1\r\n[App2]\r\nkey3=string3\r\n"},
+      {"App1", "key2", "string2",
+       "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n"},
+      {"app1", "KEY1", "  changed",
+       "[App1]\r\nkey1=changed\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\n"},
+      {"App2", "empty", "",
+       "[App1]\r\nkey1=changed\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\nempty=\r\n"},
+      {"App1", "key1", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\nkey3=string3\r\nempty=\r\n"},
+      {"App2", "key3", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\nempty=\r\n"},
+      {"App2", "empty", nullptr, "[App1]\r\nkey2=string2\r\n[App2]\r\n"},
+      {"app1", nullptr, nullptr, "[App2]\r\n"},
+  };
+  for (const auto& step : steps) {
+    std::string name = std::string(step.section) + " " + (step.key ? step.key : "(null)");
+    c.Equal(name, p.WritePrivateProfileStringA(step.section, step.key, step.value, file.c_str()),
+            TRUE);
+    c.Equal(name + ": file", ReadText(p, file).value_or("(no file)"), step.after);
+  }
+  c.Equal("read key2 of App1", GetProfileString(p, file, "App1", "key2", "gone").text(), "gone");
+}
+
+// Another handle that does not share writing makes the write fail with
+// ERROR_SHARING_VIOLATION, and the file keeps its content.
+void ProfileWriteWhileOpen(Platform& p, Scratch& s, Checker& c) {
+  std::string file = s.Path("held.ini");
+  if (!WriteText(p, c, file, "[S]\r\nkey=old\r\n")) return;
+  {
+    ScopedFile held(p, OpenFile(p, file, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    if (!c.That("hold", held.is_valid(), "the file opened")) return;
+    p.SetLastError(kPoison);
+    c.Equal("write", p.WritePrivateProfileStringA("S", "key", "new", file.c_str()), FALSE);
+    c.Equal("write: last error", p.GetLastError(), ERROR_SHARING_VIOLATION);
+  }
+  c.Equal("file", ReadText(p, file).value_or("(no file)"), "[S]\r\nkey=old\r\n");
 }
 
 const Case kCases[] = {
     {"ProfileTrimming", ProfileTrimming}, {"ProfileOddLines", ProfileOddLines},
-    {"ProfileQuotes", ProfileQuotes},
-    {"ProfileDefaults", ProfileDefaults}, {"ProfileTruncation", ProfileTruncation},
-    {"ProfileLists", ProfileLists},
+    {"ProfileQuotes", ProfileQuotes}, {"ProfileDefaults", ProfileDefaults},
+    {"ProfileTruncation", ProfileTruncation}, {"ProfileLists", ProfileLists},
+    {"ProfileWriteRefusals", ProfileWriteRefusals}, {"ProfileWrites", ProfileWrites},
+    {"ProfileWriteWhileOpen", ProfileWriteWhileOpen},
 };
 
+[[maybe_unused]] const bool added = AddCases(kCases);
+
 }  // namespace
-
-std::span<const Case> ProfileReadCases() { return kCases; }
-
 }  // namespace orvane::contract
