@@ -1,9 +1,9 @@
-// What the contract suite cannot show of the machine: each Windows's version
-// answers and folders, the journal (started programs, boxes, pauses), the
-// virtual clock, injected faults, the heap, and IniFileMapping.
+// What the contract suite cannot show of the machine: the journal (started
+// programs, boxes, pauses), the virtual clock, injected faults, the heap, and
+// IniFileMapping. (Each Windows's version answers and folders decide what every
+// installation in tests/setup's scenarios leaves.)
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "sim_fixture.h"
 
@@ -14,42 +14,6 @@ using namespace orvane::win;
 using testing::SimMachine;
 
 constexpr DWORD kPoison = 0xDEADBEEF;
-
-// GetVersion and GetVersionEx as each Windows answers: 95 and NT 4 refuse the
-// 156-byte record with 122. (The folders show in tests/setup's scenarios.)
-TEST(Versions, EachWindowsAnswersAsItDoes) {
-  const struct {
-    WindowsVersion version;
-    DWORD get_version, major, minor, build, platform;
-    bool extended;
-  } rows[] = {
-      {WindowsVersion::kWin95, 0xC0000004, 4, 0, 0x040003B6, 1, false},
-      {WindowsVersion::kWin98, 0xC0000A04, 4, 10, 0x040A07CE, 1, false},
-      {WindowsVersion::kWinMe, 0xC0005A04, 4, 90, 0x045A0BB8, 1, false},
-      {WindowsVersion::kNt351, 0x04213303, 3, 51, 1057, 2, false},
-      {WindowsVersion::kNt4, 0x05650004, 4, 0, 1381, 2, false},
-      {WindowsVersion::kWin2000, 0x08930005, 5, 0, 2195, 2, true},
-      {WindowsVersion::kWinXp, 0x0A280105, 5, 1, 2600, 2, true},
-      {WindowsVersion::kWin32s, 0x80000A03, 3, 10, 0, 0, false},
-  };
-  for (const auto& r : rows) {
-    SimMachine m(r.version);
-    const char* name = Profile(r.version).name;
-    EXPECT_EQ(m->GetVersion(), r.get_version) << name;
-    OSVERSIONINFOEXA info{};
-    info.dwOSVersionInfoSize = kOsVersionInfoExSize;
-    m->SetLastError(kPoison);
-    EXPECT_EQ(m->GetVersionExA(&info) != FALSE, r.extended) << name;
-    EXPECT_EQ(m->GetLastError(), r.extended ? kPoison : ERROR_INSUFFICIENT_BUFFER) << name;
-    info = OSVERSIONINFOEXA{};
-    info.dwOSVersionInfoSize = kOsVersionInfoSize;
-    ASSERT_TRUE(m->GetVersionExA(&info)) << name;
-    EXPECT_EQ(std::vector<DWORD>({info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
-                                  info.dwPlatformId}),
-              std::vector<DWORD>({r.major, r.minor, r.build, r.platform}))
-        << name;
-  }
-}
 
 // Windows' search for a program named without a folder: the program's own
 // folder, the system folder, PATH; a named application is that file alone.
