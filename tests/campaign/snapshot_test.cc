@@ -1,6 +1,7 @@
-// What counts as a change outside the product: a fresh machine is changed in
-// one way per row, and the comparison must name exactly the changes that are
-// not the product's own.
+// How the campaign judges a machine before and after: what counts as a change
+// outside the product (a fresh machine changed in one way per row, exactly the
+// changes that are not the product's own named), the rules of the settings
+// file and the search path, and the residue of a healthy install and removal.
 #include "tools/campaign/snapshot.h"
 
 #include <gtest/gtest.h>
@@ -9,192 +10,160 @@
 #include <string>
 
 #include "main/product_tree.h"
-#include "setup/fixture.h"
+#include "setup/scenario.h"
+#include "tools/campaign/residue.h"
 #include "winsim/layout.h"
 
 namespace orvane::campaign {
 namespace {
 
+using setup_test::SzBytes;
 using setup_test::TempFolder;
+using V = winsim::WindowsVersion;
+using Change = std::function<void(winsim::Machine&)>;
 
-constexpr char kPrint[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print";
+const std::string kPrint = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\";
+const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kPorts = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+const std::string kMapping =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping";
+const std::string kSystem32 = "C:\\WINDOWS\\system32\\";
+const std::string kDrivers = kSystem32 + "spool\\drivers\\w32x86\\";
 
-std::vector<win::BYTE> Sz(std::string_view text) {
-  std::vector<win::BYTE> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  return bytes;
+Change Put(const std::string& key, const char* name, const char* text) {
+  return [=](winsim::Machine& m) { m.registry().PutValue(key, name, win::REG_SZ, SzBytes(text)); };
+}
+Change Write(const std::string& path) {
+  return [=](winsim::Machine& m) { m.files().WriteAll(path, "x"); };
 }
 
-struct Row {
-  const char* row;
-  winsim::WindowsVersion version;
-  std::function<void(winsim::Machine&)> change;
-  const char* finding;  // part of the one finding expected; null: none
-};
-
 TEST(ChangesOutsideProduct, NamesEveryChangeThatIsNotTheProducts) {
-  using V = winsim::WindowsVersion;
-  const Row rows[] = {
+  const struct {
+    const char* row;
+    V version;
+    Change change;
+    const char* finding;  // part of the one finding expected; null: none
+  } rows[] = {
       {"nothing", V::kWinXp, [](winsim::Machine&) {}, nullptr},
-      {"the product's printer key", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.registry().PutValue(std::string(kPrint) + "\\Printers\\ORVANE\\PrinterDriverData",
-                               "PrinterData", win::REG_BINARY, {1});
-       },
-       nullptr},
+      {"the product's printer", V::kWinXp, Put(kPrint + "Printers\\ORVANE\\x", "x", "x"), nullptr},
       {"the product's driver under a version", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.registry().PutValue(std::string(kPrint) +
-                                   "\\Environments\\Windows NT x86\\Drivers\\Version-3\\"
-                                   "ORVANE Printer Driver",
-                               "Driver", win::REG_SZ, Sz("pscript5.dll"));
-       },
+       Put(kPrint + "Environments\\Windows NT x86\\Drivers\\Version-3\\ORVANE Printer Driver",
+           "Driver", "pscript5.dll"),
        nullptr},
-      {"a printer whose name begins like the product's", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.registry().PutValue(std::string(kPrint) + "\\Printers\\ORVANE 2", "Name", win::REG_SZ,
-                               Sz("ORVANE 2"));
-       },
+      {"a printer named like the product", V::kWinXp, Put(kPrint + "Printers\\ORVANE 2", "x", "x"),
        "key added"},
       {"another uninstall entry removed", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.registry().RemoveTree("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-       },
-       "key removed"},
-      {"the way to the product's key made, empty", V::kWin32s,
-       [](winsim::Machine& m) {
-         m.registry().PutKey(
-             "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping");
-       },
-       nullptr},
-      {"the way to the product's key made, with a value", V::kWin32s,
-       [](winsim::Machine& m) {
-         m.registry().PutValue(
-             "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping", "x",
-             win::REG_SZ, Sz("y"));
-       },
-       "key added"},
-      {"a local port's value", V::kWin98,
-       [](winsim::Machine& m) {
-         m.registry().PutValue("HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
-                               "LPT1:", win::REG_SZ, Sz("x"));
-       },
-       "value changed"},
-      {"the product's monitor DLL", V::kWinXp,
-       [](winsim::Machine& m) { m.files().WriteAll("C:\\WINDOWS\\system32\\orvmon.dll", "x"); },
-       nullptr},
-      {"the other family's monitor DLL", V::kWinXp,
-       [](winsim::Machine& m) { m.files().WriteAll("C:\\WINDOWS\\system32\\orvmon95.dll", "x"); },
+       [](winsim::Machine& m) { m.registry().RemoveTree(kUninstall); }, "key removed"},
+      {"the way to the product's key, empty", V::kWin32s,
+       [](winsim::Machine& m) { m.registry().PutKey(kMapping); }, nullptr},
+      {"the way to the product's key, a value", V::kWin32s, Put(kMapping, "x", "y"), "key added"},
+      {"a local port's value", V::kWin98, Put(kPorts, "LPT1:", "x"), "value changed"},
+      {"the product's monitor DLL", V::kWinXp, Write(kSystem32 + "orvmon.dll"), nullptr},
+      {"the other family's monitor", V::kWinXp, Write(kSystem32 + "orvmon95.dll"), "file added"},
+      {"a driver file, version folder", V::kWinXp, Write(kDrivers + "3\\ps5ui.dll"), nullptr},
+      {"a driver file, two folders down", V::kWinXp, Write(kDrivers + "3\\x\\ps5ui.dll"),
        "file added"},
-      {"a driver file in the version folder", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.files().WriteAll("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\ps5ui.dll", "x");
-       },
-       nullptr},
-      {"a driver file two folders down", V::kWinXp,
-       [](winsim::Machine& m) {
-         m.files().WriteAll("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\x\\ps5ui.dll", "x");
-       },
-       "file added"},
-      {"Windows' own PostScript help on 98", V::kWin98,
-       [](winsim::Machine& m) { m.files().WriteAll("C:\\WINDOWS\\SYSTEM\\Pscript.hlp", "x"); },
+      {"98's own PostScript help", V::kWin98, Write("C:\\WINDOWS\\SYSTEM\\Pscript.hlp"),
        "file changed"},
       {"Windows' own file", V::kWinXp,
-       [](winsim::Machine& m) { m.files().Remove("C:\\WINDOWS\\system32\\url.dll"); },
-       "file removed"},
-      {"a file of the product's folder", V::kWinXp,
-       [](winsim::Machine& m) { m.files().WriteAll("C:\\orvane\\res\\drivedir\\setup.log", "x"); },
-       nullptr},
+       [](winsim::Machine& m) { m.files().Remove(kSystem32 + "url.dll"); }, "file removed"},
+      {"the product's folder", V::kWinXp, Write("C:\\orvane\\res\\drivedir\\setup.log"), nullptr},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     TempFolder folder;
     winsim::Machine machine(r.version, folder.path() / "drive_c");
     winsim::LayOutWindows(machine);
     LayOutProduct(machine, "c:\\orvane");
-    const ProductScope scope(machine.profile(), "C:\\orvane", "");
     const Snapshot before = TakeSnapshot(machine);
     r.change(machine);
+    const ProductScope scope(machine.profile(), "C:\\orvane", "");
     const auto findings =
         ChangesOutsideProduct(before, TakeSnapshot(machine), scope, machine.profile().windows_dir);
     if (r.finding == nullptr) {
       EXPECT_TRUE(findings.empty()) << r.row << ": " << findings.front();
     } else {
       ASSERT_EQ(findings.size(), 1u) << r.row;
-      EXPECT_NE(findings[0].find(r.finding), std::string::npos)
-          << r.row << ": actual '" << findings[0] << "', expected '" << r.finding << "'";
+      EXPECT_NE(findings[0].find(r.finding), std::string::npos) << r.row << ": " << findings[0];
     }
   }
 }
 
 TEST(SettingsChanges, OnlyTheInstallersKeysOfParametersMayChange) {
-  const std::string before =
-      "; mine\r\n[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\nIsXPor2000=1\r\n"
-      "Quiet = 1\r\nLanguage=de\r\n";
-  struct Row {
-    const char* row;
-    const std::string* was;
-    std::string is;
+  const std::string head = "; mine\r\n[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\n";
+  const std::string keys = "IsXPor2000=1\r\nQuiet=0\r\nLanguage=de\r\n";
+  const std::string before = head + "IsXPor2000=1\r\nQuiet = 1\r\nLanguage=de\r\n";
+  const struct {
+    const std::string* was;  // null: no file
+    std::string is;          // "": the file deleted
     bool changed;
+  } rows[] = {
+      {&before, head + keys + "Uninstall=\r\nTS Enabled=0\r\n", false},
+      {nullptr, "[Parameters]\r\nQuiet=0\r\n", false},
+      {&before, head + "IsXPor2000=0\r\nQuiet=0\r\nLanguage=de\r\n", true},
+      {&before, head + "IsXPor2000=1\r\nQuiet=0\r\n", true},
+      {&before, "; mine\r\n[Output]\r\nDirectory=C:\\\r\n\r\n[Parameters]\r\n" + keys, true},
+      {&before, head.substr(8) + keys, true},
+      {&before, "", true},
   };
-  const Row rows[] = {
-      {"Quiet reset, Uninstall and TS Enabled added", &before,
-       "; mine\r\n[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\nIsXPor2000=1\r\n"
-       "Quiet=0\r\nLanguage=de\r\nUninstall=\r\nTS Enabled=0\r\n",
-       false},
-      {"a new file with the section alone", nullptr, "[Parameters]\r\nQuiet=0\r\n", false},
-      {"IsXPor2000 changed", &before,
-       "; mine\r\n[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\nIsXPor2000=0\r\n"
-       "Quiet=0\r\nLanguage=de\r\n",
-       true},
-      {"a key of its own lost", &before,
-       "; mine\r\n[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\nIsXPor2000=1\r\n"
-       "Quiet=0\r\n",
-       true},
-      {"another section changed", &before,
-       "; mine\r\n[Output]\r\nDirectory=C:\\\r\n\r\n[Parameters]\r\nIsXPor2000=1\r\n"
-       "Quiet=0\r\nLanguage=de\r\n",
-       true},
-      {"the comment lost", &before,
-       "[Output]\r\nDirectory=C:\\PDF\r\n\r\n[Parameters]\r\nIsXPor2000=1\r\nQuiet=0\r\n"
-       "Language=de\r\n",
-       true},
-      {"the file deleted", &before, "", true},
-  };
-  for (const Row& r : rows) {
-    const std::string* is = r.row == std::string("the file deleted") ? nullptr : &r.is;
-    EXPECT_EQ(!SettingsChanges(r.was, is).empty(), r.changed) << r.row;
+  for (const auto& r : rows) {
+    EXPECT_EQ(!SettingsChanges(r.was, r.is.empty() ? nullptr : &r.is).empty(), r.changed) << r.is;
   }
 }
 
 TEST(SearchPathChanges, OnlyTheThreeWindowsFoldersMayBeAdded) {
-  const std::string w = "C:\\WINDOWS";
-  const winsim::RegValue before{"Path", win::REG_EXPAND_SZ,
-                                Sz("%SystemRoot%\\system32;;C:\\Tools\\bin;%SystemRoot%\\")};
-  struct Row {
-    const char* row;
-    winsim::RegValue after;
-    bool changed;
-  };
+  const std::string w = "C:\\WINDOWS", own = ";C:\\Tools\\bin";
   const std::string repaired = w + "\\system32;" + w + ";" + w + "\\system32\\wbem";
-  const Row rows[] = {
-      {"repaired, own entry kept",
-       {"Path", win::REG_EXPAND_SZ, Sz(repaired + ";C:\\Tools\\bin")},
-       false},
-      {"own entry lost", {"Path", win::REG_EXPAND_SZ, Sz(repaired)}, true},
-      {"an entry added",
-       {"Path", win::REG_EXPAND_SZ, Sz(repaired + ";C:\\Tools\\bin;C:\\x")},
-       true},
-      {"type changed", {"Path", win::REG_SZ, Sz(repaired + ";C:\\Tools\\bin")}, true},
-      {"folders in another order",
-       {"Path", win::REG_EXPAND_SZ,
-        Sz(w + ";" + w + "\\system32;" + w + "\\system32\\wbem;C:\\Tools\\bin")},
-       true},
+  const winsim::RegValue before{"Path", win::REG_EXPAND_SZ,
+                                SzBytes("%SystemRoot%\\system32;;C:\\Tools\\bin;%SystemRoot%\\")};
+  const struct {
+    win::DWORD type;
+    std::string text;
+    bool changed;
+  } rows[] = {
+      {win::REG_EXPAND_SZ, repaired + own, false},
+      {win::REG_EXPAND_SZ, repaired, true},
+      {win::REG_EXPAND_SZ, repaired + own + ";C:\\x", true},
+      {win::REG_SZ, repaired + own, true},
+      {win::REG_EXPAND_SZ, w + ";" + w + "\\system32;" + w + "\\system32\\wbem" + own, true},
   };
-  for (const Row& r : rows) {
-    EXPECT_EQ(!SearchPathChanges(&before, &r.after, w).empty(), r.changed) << r.row;
+  for (const auto& r : rows) {
+    const winsim::RegValue after{"Path", r.type, SzBytes(r.text)};
+    EXPECT_EQ(!SearchPathChanges(&before, &after, w).empty(), r.changed) << r.text;
   }
   EXPECT_FALSE(SearchPathChanges(&before, nullptr, w).empty()) << "removed";
   EXPECT_TRUE(SearchPathChanges(&before, &before, w).empty()) << "unchanged";
+}
+
+// Nothing after a healthy install and uninstall (two runs, a reboot between,
+// on 98), and the leftover named once when damaged.
+TEST(ResidueFindings, NoneAfterInstallAndUninstallAndTheLeftoverWhenDamaged) {
+  const char* kSettings = "c:\\orvane\\res\\orvane.ini";
+  for (V version : {V::kWinXp, V::kNt4, V::kWin98}) {
+    for (bool damaged : {false, true}) {
+      setup_test::Scenario machine(version);
+      machine->files().WriteAll(kSettings, "[Parameters]\r\nLanguage=de\r\n");
+      const Snapshot before = TakeSnapshot(*machine);
+      const SettingsBefore settings = ReadSettingsBefore(*machine, kSettings);
+      ASSERT_EQ(machine.Run(), 0);
+      for (int run = 0; run < (machine->profile().nt_family ? 1 : 2); ++run) {
+        if (run > 0) machine->Reboot();
+        machine->answers().push_back(win::IDYES);
+        ASSERT_EQ(machine.Run({"uninstall"}), 0);
+      }
+      if (damaged) {
+        Put(kUninstall + "\\Orvane", "DisplayName", "O")(*machine);
+      }
+      const auto findings =
+          ResidueFindings(*machine, before, TakeSnapshot(*machine), settings, "C:\\orvane");
+      const std::string row = std::string(machine->profile().name) + (damaged ? " damaged" : "");
+      if (damaged) {
+        ASSERT_EQ(findings.size(), 1u) << row;
+        EXPECT_NE(findings[0].find("uninstall-entry"), std::string::npos) << findings[0];
+      } else {
+        EXPECT_TRUE(findings.empty()) << row << ": " << findings.front();
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-// orvcheck's checks against real runs of setup on fresh machines: what each
-// Windows takes, what a damaged installation is told, what a removal leaves,
-// and that checking changes nothing.
+// orvcheck's two checks against real runs of setup on fresh machines. A row
+// installs (and removes), damages, asks one question and names every part that
+// is not as a healthy run leaves it; the others must be present after an
+// installation and present, gone or staying after a removal. No check may
+// change the machine: registry, journal and handles are as they were.
 #include "check/check.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "setup/scenario.h"
@@ -15,190 +19,147 @@ namespace orvane::check {
 namespace {
 
 using setup_test::Scenario;
+using setup_test::SzBytes;
 using V = winsim::WindowsVersion;
+using M = winsim::Machine;
 
-constexpr char kSetupDir[] = "C:\\orvane";
-constexpr char kSettings[] = "c:\\orvane\\res\\orvane.ini";
 constexpr char kPrinterKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\ORVANE";
+constexpr char kPortKey[] =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\ORVANE Monitor\\Ports\\ORVANEPORT";
 constexpr char kEntryKey[] =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvane";
+const std::string kSystem32 = "C:\\WINDOWS\\system32\\";
+constexpr char kNoDriver[] =
+    "driver missing not-on-this-windows; printer missing not-on-this-windows";
+constexpr char kSilent[] = " wrong reboot-then-setup (error 1722);";
 
-const Part* Find(const Report& report, const std::string& id) {
-  for (const Part& part : report.parts) {
-    if (part.id == id) return &part;
-  }
-  return nullptr;
-}
+// `removals`: the answers of removal runs, a reboot between; none asks the
+// installation question, else the removal one. `parts`: "part status [action
+// [part of the detail]];" for each part named.
+struct Row {
+  const char* row;
+  V version;
+  const char* is_xp_or_2000;  // in the settings file before setup; null: no file
+  std::vector<int> removals;
+  std::function<void(M&)> damage;  // after the runs
+  int exit_code;
+  std::string parts;
+};
 
-std::string Describe(const Report& report) { return FormatTable(report); }
+const auto kNone = [](M&) {};
 
-// After setup, every part is present but those this Windows cannot take.
-TEST(CheckInstallation, EachWindowsHoldsWhatItCanTake) {
-  struct Row {
-    V version;
-    const char* is_xp_or_2000;  // null: no settings file
-    std::set<std::string> cannot;
-  };
-  const Row rows[] = {
-      {V::kWinXp, nullptr, {}},
-      {V::kWinXp, "0", {}},
-      {V::kWin2000, "abc", {}},
-      {V::kNt4, nullptr, {}},
-      {V::kNt4, "1", {"driver", "printer"}},
-      {V::kWin98, nullptr, {}},
-      {V::kWinMe, "1", {"driver", "printer"}},
-      {V::kWin95, "7", {}},
-      {V::kNt351, nullptr, {"driver", "printer"}},
-      {V::kWin32s, nullptr, {"monitor", "port", "driver", "printer"}},
-  };
-  for (const Row& r : rows) {
+const Row kRows[] = {
+    {"XP", V::kWinXp, nullptr, {}, kNone, 0, ""},
+    {"XP IsXPor2000=0", V::kWinXp, "0", {}, kNone, 0, ""},
+    {"2000 IsXPor2000=abc", V::kWin2000, "abc", {}, kNone, 0, ""},
+    {"NT 4", V::kNt4, nullptr, {}, kNone, 0, ""},
+    {"NT 4 IsXPor2000=1", V::kNt4, "1", {}, kNone, 2, kNoDriver},
+    {"98", V::kWin98, nullptr, {}, kNone, 0, ""},
+    {"ME IsXPor2000=1", V::kWinMe, "1", {}, kNone, 2, kNoDriver},
+    {"95 IsXPor2000=7", V::kWin95, "7", {}, kNone, 0, ""},
+    {"NT 3.51", V::kNt351, nullptr, {}, kNone, 2, kNoDriver},
+    {"Win32s", V::kWin32s, nullptr, {}, kNone, 2,
+     std::string(kNoDriver) + "; monitor missing not-on-this-windows; port missing "
+                              "not-on-this-windows"},
+    {"XP, a port value lost", V::kWinXp, nullptr, {},
+     [](M& m) { m.registry().RemoveValue(kPortKey, "ShowWindow"); }, 2,
+     "port wrong run-setup missing ShowWindow"},
+    {"XP, Quiet set", V::kWinXp, nullptr, {},
+     [](M& m) {
+       m.WritePrivateProfileStringA("Parameters", "Quiet", "1", "c:\\orvane\\res\\orvane.ini");
+     },
+     2, "settings wrong run-setup \"Quiet\" is '1', not '0'"},
+    {"XP, the printer's key gone", V::kWinXp, nullptr, {},
+     [](M& m) { m.registry().RemoveTree(kPrinterKey); }, 2,
+     "printer missing run-setup no printer \"ORVANE\"; printer-data missing run-setup"},
+    {"XP, the printer on another port", V::kWinXp, nullptr, {},
+     [](M& m) { m.registry().PutValue(kPrinterKey, "Port", win::REG_SZ, SzBytes("LPT1:")); }, 2,
+     "printer wrong reinstall \"ORVANE\" on LPT1:"},
+    {"XP, the entry gone", V::kWinXp, nullptr, {},
+     [](M& m) { m.registry().RemoveTree(kEntryKey); }, 2,
+     "uninstall-entry missing run-setup no entry \"Orvane\""},
+    {"XP, the spooler's copy of the PPD gone", V::kWinXp, nullptr, {},
+     [](M& m) { m.files().Remove(kSystem32 + "spool\\drivers\\w32x86\\3\\orvaneps5.PPD"); },
+     2, "driver-files missing run-setup w32x86\\3\\orvaneps5.ppd"},
+    {"XP, an older monitor DLL", V::kWinXp, nullptr, {},
+     [](M& m) { m.files().WriteAll(kSystem32 + "orvmon.dll", "InitializePrintMonitor2 1.0"); },
+     2, "monitor-files wrong reboot-then-setup orvmon.dll"},
+    {"XP, the spooler stopped", V::kWinXp, nullptr, {},
+     [](M& m) { m.services().StopSpoolerNow(m.spooler()); }, 2,
+     std::string("spooler wrong reboot-then-setup stopped; monitor") + kSilent + "port" + kSilent +
+         "driver" + kSilent + "printer" + kSilent},
+    {"XP removed", V::kWinXp, nullptr, {win::IDYES}, kNone, 0,
+     "monitor gone; port gone; driver gone; printer gone; uninstall-entry gone; settings stays"},
+    {"NT 4 removed", V::kNt4, nullptr, {win::IDYES}, kNone, 0, "printer gone; driver gone"},
+    {"98, the first removal run", V::kWin98, nullptr, {win::IDYES}, kNone, 0,
+     "uninstall-entry stays reboot-then-uninstall"},
+    {"98, both removal runs", V::kWin98, nullptr, {win::IDYES, win::IDYES}, kNone, 0,
+     "uninstall-entry gone"},
+    {"XP, removal declined", V::kWinXp, nullptr, {win::IDNO}, kNone, 2,
+     "printer left run-uninstall; driver left; monitor left; port left; uninstall-entry left"},
+    {"XP, the entry put back", V::kWinXp, nullptr, {win::IDYES},
+     [](M& m) { m.registry().PutValue(kEntryKey, "DisplayName", win::REG_SZ, SzBytes("Orvane")); },
+     2, "uninstall-entry left run-uninstall"},
+};
+
+struct Expected {
+  std::string status, action, detail;
+};
+
+TEST(Check, EachRowsReportNamesWhatIsNotAsAHealthyRunLeavesIt) {
+  for (const Row& r : kRows) {
     Scenario machine(r.version);
     if (r.is_xp_or_2000) {
-      machine->files().WriteAll(kSettings,
+      machine->files().WriteAll("c:\\orvane\\res\\orvane.ini",
                                 std::string("[Parameters]\r\nIsXPor2000=") + r.is_xp_or_2000);
     }
-    const std::string row = std::string(machine->profile().name) +
-                            " IsXPor2000=" + (r.is_xp_or_2000 ? r.is_xp_or_2000 : "<none>");
-    EXPECT_EQ(ExitCode(CheckInstallation(*machine, kSetupDir)), 1) << row << ": before setup";
-    ASSERT_EQ(machine.Run(), 0) << row;
-    const Report report = CheckInstallation(*machine, kSetupDir);
-    for (const Part& part : report.parts) {
-      const bool cannot = r.cannot.count(part.id) > 0;
-      EXPECT_EQ(part.status, cannot ? Status::kMissing : Status::kPresent)
-          << row << " " << part.id << ": " << part.detail;
-      EXPECT_EQ(part.action == Action::kNotOnThisWindows, cannot) << row << " " << part.id;
+    const bool removal = !r.removals.empty();
+    if (!removal) {
+      EXPECT_EQ(ExitCode(CheckInstallation(*machine, "C:\\orvane")), 1) << r.row << ": before";
     }
-    EXPECT_EQ(ExitCode(report), r.cannot.empty() ? 0 : 2) << row << "\n" << Describe(report);
-  }
-}
-
-TEST(CheckInstallation, NamesWhatADamagedInstallationLacksAndWhatToDo) {
-  struct Row {
-    const char* row;
-    std::function<void(winsim::Machine&)> damage;
-    const char* part;
-    Status status;
-    Action action;
-    const char* detail;  // part of the part's detail
-  };
-  const Row rows[] = {
-      {"a port value",
-       [](winsim::Machine& m) {
-         m.registry().RemoveValue(
-             "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\ORVANE Monitor\\Ports\\"
-             "ORVANEPORT",
-             "ShowWindow");
-       },
-       "port", Status::kWrong, Action::kRunSetup, "ShowWindow"},
-      {"Quiet set",
-       [](winsim::Machine& m) {
-         m.WritePrivateProfileStringA("Parameters", "Quiet", "1", kSettings);
-       },
-       "settings", Status::kWrong, Action::kRunSetup, "\"Quiet\" is '1'"},
-      {"the printer", [](winsim::Machine& m) { m.registry().RemoveTree(kPrinterKey); }, "printer",
-       Status::kMissing, Action::kRunSetup, "no printer \"ORVANE\""},
-      {"the printer on another port",
-       [](winsim::Machine& m) {
-         m.registry().PutValue(kPrinterKey, "Port", win::REG_SZ, setup_test::SzBytes("LPT1:"));
-       },
-       "printer", Status::kWrong, Action::kReinstall, "on LPT1:"},
-      {"the entry", [](winsim::Machine& m) { m.registry().RemoveTree(kEntryKey); },
-       "uninstall-entry", Status::kMissing, Action::kRunSetup, "no entry"},
-      {"the spooler's copy of the PPD",
-       [](winsim::Machine& m) {
-         m.files().Remove("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\orvaneps5.PPD");
-       },
-       "driver-files", Status::kMissing, Action::kRunSetup, "w32x86\\3\\orvaneps5.ppd"},
-      {"an older monitor DLL",
-       [](winsim::Machine& m) {
-         m.files().WriteAll("C:\\WINDOWS\\system32\\orvmon.dll", "InitializePrintMonitor2 1.0");
-       },
-       "monitor-files", Status::kWrong, Action::kRebootThenSetup, "orvmon.dll"},
-      {"the spooler stopped", [](winsim::Machine& m) { m.services().StopSpoolerNow(m.spooler()); },
-       "spooler", Status::kWrong, Action::kRebootThenSetup, "stopped"},
-      {"the spooler stopped, the monitor asked",
-       [](winsim::Machine& m) { m.services().StopSpoolerNow(m.spooler()); }, "monitor",
-       Status::kWrong, Action::kRebootThenSetup, "(error 1722)"},
-  };
-  for (const Row& r : rows) {
-    Scenario machine(V::kWinXp);
-    ASSERT_EQ(machine.Run(), 0);
-    r.damage(*machine);
-    const Report report = CheckInstallation(*machine, kSetupDir);
-    const Part* part = Find(report, r.part);
-    ASSERT_NE(part, nullptr) << r.row;
-    EXPECT_EQ(part->status, r.status) << r.row << ": " << part->detail;
-    EXPECT_EQ(part->action, r.action) << r.row << ": " << ActionName(part->action);
-    EXPECT_NE(part->detail.find(r.detail), std::string::npos)
-        << r.row << ": '" << part->detail << "' lacks '" << r.detail << "'";
-    EXPECT_EQ(ExitCode(report), 2) << r.row << "\n" << Describe(report);
-  }
-}
-
-TEST(CheckRemoval, OnlyTheResidueAfterARemovalAndTheRestNamed) {
-  struct Row {
-    const char* row;
-    V version;
-    std::vector<int> answers;  // one removal run each, a reboot between
-    std::function<void(winsim::Machine&)> damage;
-    int exit_code;
-    const char* part;
-    Status status;
-  };
-  const auto none = [](winsim::Machine&) {};
-  const Row rows[] = {
-      {"XP", V::kWinXp, {win::IDYES}, none, 0, "uninstall-entry", Status::kGone},
-      {"NT 4", V::kNt4, {win::IDYES}, none, 0, "printer", Status::kGone},
-      {"98, first run", V::kWin98, {win::IDYES}, none, 0, "uninstall-entry", Status::kStays},
-      {"98, both runs",
-       V::kWin98,
-       {win::IDYES, win::IDYES},
-       none,
-       0,
-       "uninstall-entry",
-       Status::kGone},
-      {"XP, removal declined", V::kWinXp, {win::IDNO}, none, 2, "printer", Status::kLeft},
-      {"XP, entry put back",
-       V::kWinXp,
-       {win::IDYES},
-       [](winsim::Machine& m) {
-         m.registry().PutValue(kEntryKey, "DisplayName", win::REG_SZ,
-                               setup_test::SzBytes("Orvane"));
-       },
-       2,
-       "uninstall-entry",
-       Status::kLeft},
-  };
-  for (const Row& r : rows) {
-    Scenario machine(r.version);
     ASSERT_EQ(machine.Run(), 0) << r.row;
-    for (std::size_t i = 0; i < r.answers.size(); ++i) {
+    for (std::size_t i = 0; i < r.removals.size(); ++i) {
       if (i > 0) machine->Reboot();
-      machine->answers().push_back(r.answers[i]);
+      machine->answers().push_back(r.removals[i]);
       ASSERT_EQ(machine.Run({"uninstall"}), 0) << r.row;
     }
     r.damage(*machine);
-    const Report report = CheckRemoval(*machine, kSetupDir);
-    EXPECT_EQ(ExitCode(report), r.exit_code) << r.row << "\n" << Describe(report);
-    const Part* part = Find(report, r.part);
-    ASSERT_NE(part, nullptr) << r.row;
-    EXPECT_EQ(part->status, r.status) << r.row << ": " << part->detail;
-  }
-}
-
-// Both checks read only: the registry, the journal and the handles are as
-// they were, and no program was started.
-TEST(Check, ChangesNothingOnTheMachine) {
-  for (V version : {V::kWinXp, V::kWin98}) {
-    Scenario machine(version);
-    ASSERT_EQ(machine.Run(), 0);
     const std::string registry = machine->registry().ExportRegedit4();
     const std::vector<std::string> journal = machine->journal();
-    CheckInstallation(*machine, kSetupDir);
-    CheckRemoval(*machine, kSetupDir);
-    EXPECT_EQ(machine->registry().ExportRegedit4(), registry) << machine->profile().name;
-    EXPECT_EQ(machine->journal(), journal) << machine->profile().name;
-    EXPECT_EQ(machine->LeakReport(), std::vector<std::string>{}) << machine->profile().name;
+    const Report report = removal ? CheckRemoval(*machine, "C:\\orvane")
+                                  : CheckInstallation(*machine, "C:\\orvane");
+    EXPECT_EQ(machine->registry().ExportRegedit4(), registry) << r.row;
+    EXPECT_EQ(machine->journal(), journal) << r.row;
+    EXPECT_EQ(machine->LeakReport(), std::vector<std::string>{}) << r.row;
+    EXPECT_EQ(ExitCode(report), r.exit_code) << r.row << "\n" << FormatTable(report);
+
+    std::map<std::string, Expected> expected;
+    std::istringstream items(r.parts);
+    for (std::string item; std::getline(items, item, ';');) {
+      std::istringstream words(item);
+      std::string id;
+      Expected e;
+      words >> id >> e.status >> e.action >> std::ws;
+      std::getline(words, e.detail);
+      if (!id.empty()) expected[id] = e;
+    }
+    const std::set<std::string> fine = removal ? std::set<std::string>{"present", "gone", "stays"}
+                                               : std::set<std::string>{"present"};
+    for (const Part& part : report.parts) {
+      const std::string where = std::string(r.row) + ", " + part.id + ": " + part.detail;
+      auto e = expected.find(part.id);
+      if (e == expected.end()) {
+        EXPECT_EQ(fine.count(StatusName(part.status)), 1u) << where;
+        continue;
+      }
+      EXPECT_EQ(StatusName(part.status), e->second.status) << where;
+      if (!e->second.action.empty()) {
+        EXPECT_EQ(ActionName(part.action), e->second.action) << where;
+      }
+      EXPECT_NE(part.detail.find(e->second.detail), std::string::npos) << where;
+      expected.erase(e);
+    }
+    for (const auto& [id, e] : expected) ADD_FAILURE() << r.row << ": no part " << id;
   }
 }
 
