@@ -4,7 +4,6 @@
 // installation in tests/setup's scenarios leaves.)
 #include <gtest/gtest.h>
 
-
 #include "sim_fixture.h"
 
 namespace orvane::winsim {
@@ -55,6 +54,10 @@ TEST(CreateProcess, FindsTheProgramByWindowsSearchOrder) {
               std::vector<std::string>({ok ? "1" : "0", "0x200", "env=own", r.command_line}))
         << r.name;
   }
+  SimMachine w98(WindowsVersion::kWin98);  // rundll32.exe is in C:\WINDOWS
+  std::string line = "rundll32.exe shell32.dll,SHHelpShortcuts_RunDLL AddPrinter";
+  EXPECT_TRUE(w98->CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, nullptr, nullptr));
 }
 
 TEST(Journal, BoxesTakeQueuedAnswersAndSleepsAdvanceTheClock) {

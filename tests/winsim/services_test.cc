@@ -2,6 +2,7 @@
 // time, the window broadcast and the restart of the machine.
 #include <gtest/gtest.h>
 
+#include <functional>
 
 #include "sim_fixture.h"
 #include "winsim/machine_store.h"
@@ -25,6 +26,23 @@ SC_HANDLE OpenSpooler(Machine& m, DWORD access = kStartStop) {
 // The last call's error; 0 for a success that left the value alone.
 DWORD Error(Machine& m, bool ok) {
   return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
+}
+
+TEST(Services, Windows9xHasOnlyStubs) {
+  SimMachine m(WindowsVersion::kWin98);
+  SERVICE_STATUS status;
+  const SC_HANDLE none = kNullServiceHandle;
+  const std::function<bool()> calls[] = {
+      [&] { return m->OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT) != none; },
+      [&] { return m->OpenServiceA(none, "Spooler", kStartStop) != none; },
+      [&] { return m->ControlService(none, SERVICE_CONTROL_STOP, &status) != FALSE; },
+      [&] { return m->StartServiceA(none, 0, nullptr) != FALSE; },
+      [&] { return m->QueryServiceStatus(none, &status) != FALSE; },
+  };
+  for (const auto& call : calls) {
+    m->SetLastError(kPoison);
+    EXPECT_EQ(Error(*m, call()), 120u);
+  }
 }
 
 // OpenSCManagerA, then OpenServiceA("Spooler"), then QueryServiceStatus on

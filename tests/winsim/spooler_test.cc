@@ -1,7 +1,7 @@
 // The simulated spooler's refusals, where Wine's differs from Windows or cannot
 // run here: what each call checks, in Windows' order, and the code it answers.
-// What an installation leaves (keys, values, files, what it lists) and the
-// refusals to a user or with the spooler stopped are in tests/setup's scenarios.
+// What an installation leaves (keys, values, files, what it lists) is in
+// tests/setup's whole-installation scenarios.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -126,6 +126,47 @@ TEST(AddMonitor, ChecksInWindowsOrderOnXpAnd98) {
   EXPECT_EQ((*m)->GetLastError(), ERROR_UNKNOWN_PRINT_MONITOR);
 }
 
+// A user may read but not change; a stopped spooler answers 1722 to every
+// call, after the checks winspool.drv makes on the client side. (An
+// installation run by a user fails earlier, so it cannot show the driver's.)
+TEST(SpoolerService, UsersMayOnlyReadAndAStoppedSpoolerAnswers1722) {
+  SimMachine m(kXp);
+  PutMonitorDll(*m, "orvmon.dll");
+  Driver d(*m);
+  MONITOR_INFO_2A monitor{"ORVANE Monitor", nullptr, "orvmon.dll"};
+  PRINTER_INFO_2A printer = Printer("ORVANE", "LPT1:");
+  char dir[256];
+  DWORD needed = 0, returned = 0;
+  HANDLE server = kNullHandle;
+  const std::pair<bool, std::function<BOOL()>> calls[] = {  // changes, call
+      {false, [&] { return m->GetPrinterDriverDirectoryA(nullptr, nullptr, 1, dir, &needed); }},
+      {false, [&] { return m->EnumMonitorsA(nullptr, 1, 4096, &needed, &returned, nullptr); }},
+      {false, [&] { return m->EnumPortsA(nullptr, 2, 4096, &needed, &returned, nullptr); }},
+      {false, [&] { return m->OpenPrinterA(nullptr, &server, nullptr); }},
+      {true, [&] { return m->AddMonitorA(nullptr, 2, &monitor); }},
+      {true, [&] { return m->DeleteMonitorA(nullptr, nullptr, "Local Port"); }},
+      {true, [&] { return m->AddPrinterDriverA(nullptr, 6, &d.info); }},
+      {true, [&] { return m->DeletePrinterDriverA(nullptr, nullptr, "Any Driver"); }},
+      {true, [&] { return BOOL{m->AddPrinterA(nullptr, 2, &printer) != kNullHandle}; }},
+  };
+  m->SetAdministrator(false);
+  for (std::size_t i = 0; i < std::size(calls); ++i) {
+    m->SetLastError(kPoison);
+    EXPECT_EQ(Error(*m, calls[i].second()), calls[i].first ? 5u : 0u) << "user, call " << i;
+  }
+  EXPECT_TRUE(m->ClosePrinter(server));
+  m->SetAdministrator(true);
+  m->services().StopSpoolerNow(m->spooler());
+  for (std::size_t i = 0; i < std::size(calls); ++i) {
+    m->SetLastError(kPoison);
+    EXPECT_EQ(Error(*m, calls[i].second()), RPC_S_SERVER_UNAVAILABLE) << "stopped, call " << i;
+  }
+  EXPECT_FALSE(AddMonitor(*m, nullptr, "orvmon.dll", "ORVANE Monitor", 1));
+  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_LEVEL) << "checked by the client";
+  EXPECT_FALSE(m->ClosePrinter(kNullHandle));
+  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_HANDLE) << "checked by the client";
+}
+
 TEST(PrinterDrivers, EnvironmentsLevelsVersionsAndFiles) {
   const struct {
     const char* name;
@@ -228,6 +269,26 @@ TEST(Printers, RefusalsObjectsInUseAndHandles) {
   EXPECT_EQ(m->GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(m->ClosePrinter(stale)) << "stale, and gone";
   EXPECT_EQ(m->spooler().OpenHandleCount(), 0u);
+}
+
+// A key the installer wrote is no printer, and AddPrinterA keeps its data;
+// DeletePrinter takes the whole key.
+TEST(Printers, AKeyWrittenByTheInstallerIsNoPrinterAndKeepsItsData) {
+  SimMachine m(kXp);
+  InstallMonitorAndDriver(*m);
+  const std::string printer = kPrint + "\\Printers\\ORVANE";
+  m->registry().PutValue(printer + "\\PrinterDriverData", "PrinterData", REG_BINARY, {1, 2});
+  HANDLE h = kNullHandle;
+  m->SetLastError(kPoison);
+  EXPECT_FALSE(m->OpenPrinterA("ORVANE", &h, nullptr));
+  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_PRINTER_NAME);
+  PRINTER_INFO_2A p = Printer();
+  h = m->AddPrinterA(nullptr, 2, &p);
+  EXPECT_TRUE(m->registry().GetValue(printer + "\\PrinterDriverData", "PrinterData"));
+  ASSERT_TRUE(m->DeletePrinter(h));
+  EXPECT_FALSE(m->registry().KeyExists(printer));
+  EXPECT_EQ(m->LeakReport(), (std::vector<std::string>{"1 printer handle(s) left open"}));
+  EXPECT_TRUE(m->ClosePrinter(h));
 }
 
 // The "ask the size" protocol of every listing (an installation asks once, with
