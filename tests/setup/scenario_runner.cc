@@ -197,6 +197,11 @@ Lines Outcome(const Row& row) {
                           "[Parameters]\r\n" + Unescaped(rest) + "\r\n");
     } else if (verb == "remove") {
       s->files().Remove(rest);
+    } else if (verb == "readonly") {  // as on a CD
+      s->files().SetAttributes(rest, win::FILE_ATTRIBUTE_READONLY);
+    } else if (verb == "held") {  // open in another program that reads it and shares all
+      s->files().HoldByOtherProcess(rest, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
+                                    win::GENERIC_READ);
     } else if (verb == "unreg") {
       s->registry().RemoveTree(rest);
     } else if (verb == "reg" && equals != std::string::npos) {  // reg KEY\\NAME = sz|expand TEXT
