@@ -164,7 +164,6 @@ fs::path HostPath(const fs::path& driveC, std::string_view windowsPath) {
 }
 
 std::string LogTextOf(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
   static const std::regex kStamp("^[0-1][0-9]-[0-3][0-9]-[0-9][0-9]: [0-2][0-9]:[0-5][0-9]");
   std::smatch stamp;
   if (std::regex_search(line, stamp, kStamp)) return line.substr(stamp.length(0));
@@ -174,10 +173,15 @@ std::string LogTextOf(std::string line) {
 void AddFile(const fs::path& host, const std::string& identity, MachineState& state) {
   std::string bytes = ReadFile(host);
   if (Lower(host.filename().string()) == "setup.log") {
-    std::stringstream lines(bytes);
-    std::string line;
-    for (int number = 1; std::getline(lines, line); ++number) {
-      state["log " + identity + ":" + std::to_string(number)] = Escape(LogTextOf(line));
+    // Lines end in CR LF, as Notepad reads them; a lone LF stays inside its
+    // line (escaped), where a Windows reader would not break the line either.
+    int number = 1;
+    for (std::size_t start = 0; start < bytes.size(); ++number) {
+      std::size_t end = bytes.find("\r\n", start);
+      if (end == std::string::npos) end = bytes.size();
+      state["log " + identity + ":" + std::to_string(number)] =
+          Escape(LogTextOf(bytes.substr(start, end - start)));
+      start = end + 2;
     }
     return;
   }
