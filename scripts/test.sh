@@ -25,6 +25,6 @@ ctest --preset asan -j "$jobs"
 
 scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 
-scripts/test_ratio.sh
+scripts/test_ratio.sh || echo "test_ratio.sh: no count (not a git checkout?)"
 
 echo "all builds and tests passed"
