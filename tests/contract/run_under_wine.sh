@@ -1,24 +1,16 @@
 #!/usr/bin/env bash
-# run_under_wine.sh --exe FILE --work DIR [--template DIR]: contract.exe under
-# Wine in a copy of the pristine 64-bit prefix (DIR/template64 unless
-# --template), or in one made here as tests/wine/lib/session.sh makes it; the
-# prefix goes afterwards unless ORVANE_WINE_KEEP=1 or a case failed.
+# run_under_wine.sh EXE WORK [TEMPLATE]: contract.exe under Wine in a copy of
+# the pristine 64-bit prefix (WORK/template64 unless TEMPLATE), or in one made
+# here as tests/wine/lib/session.sh makes it; the prefix goes afterwards unless
+# ORVANE_WINE_KEEP=1 or a case failed.
 # Exit: 0 every case passed, 1 a case failed or the run did not end, 77 skipped.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../wine/lib/session.sh
 source "$here/../wine/lib/session.sh"
 
-exe="" work="" template=""
-while [ $# -ge 2 ]; do
-  case $1 in
-    --exe) exe=$2 ;; --work) work=$2 ;; --template) template=$2 ;;
-    *) break ;;
-  esac
-  shift 2
-done
-[ $# -eq 0 ] && [ -n "$exe" ] && [ -n "$work" ] || { sed -n '2p' "$0" >&2; exit 2; }
-template=${template:-$work/template64} dir=$work/contract prefix=$work/contract/prefix
+[ $# -ge 2 ] && [ $# -le 3 ] || { sed -n '2p' "$0" >&2; exit 2; }
+exe=$1 template=${3:-$2/template64} dir=$2/contract prefix=$2/contract/prefix
 limit=${ORVANE_CONTRACT_TIMEOUT:-120}  # seconds for contract.exe
 
 missing=$(missing_tools)
