@@ -7,9 +7,7 @@
 // ExpectUnlessWine, only under Wine, and the run names the difference.
 #pragma once
 
-#include <array>
 #include <concepts>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <source_location>
@@ -33,12 +31,10 @@ struct Scratch {
 
 // A value in a failure message: text quoted with its control bytes escaped.
 std::string Describe(std::string_view text);
-inline std::string Describe(const std::string& text) { return Describe(std::string_view(text)); }
 inline std::string Describe(const char* text) {
   return text ? Describe(std::string_view(text)) : "(null)";
 }
 inline std::string Describe(bool value) { return value ? "true" : "false"; }
-inline std::string Describe(char value) { return Describe(std::string_view(&value, 1)); }
 inline std::string Describe(std::integral auto value) { return std::to_string(value); }
 
 class Checker {
@@ -86,11 +82,12 @@ struct Case {
 bool AddCases(std::span<const Case> cases);
 const std::vector<Case>& AllCases();
 
-// What a runner provides around each case: a fresh folder for a case name
-// (its Windows path), the removal of a folder, what was left open.
+// What a runner provides around each case: the folder under which each case
+// gets a fresh one of its name (a Windows path), making and removing a folder,
+// what was left open.
 struct Host {
-  std::function<std::string(std::string_view)> make_folder;
-  std::function<void(const std::string&)> remove_folder;
+  std::string root;
+  std::function<void(const std::string&)> make_folder, remove_folder;
   std::function<std::vector<std::string>()> leaks = [] { return std::vector<std::string>(); };
 };
 
@@ -107,53 +104,26 @@ inline constexpr win::DWORD kReadWrite = win::GENERIC_READ | win::GENERIC_WRITE;
 inline constexpr win::DWORD kShareRW = win::FILE_SHARE_READ | win::FILE_SHARE_WRITE;
 
 // Owns one file handle and closes it through the Platform.
-class ScopedFile {
- public:
-  ScopedFile(Platform& platform, win::HANDLE handle) : platform_(&platform), handle_(handle) {}
-  ~ScopedFile() { Close(); }
+struct ScopedFile {
+  ScopedFile(Platform& platform, win::HANDLE handle) : platform(platform), handle(handle) {}
   ScopedFile(const ScopedFile&) = delete;
-  ScopedFile& operator=(const ScopedFile&) = delete;
-  bool is_valid() const { return handle_ != win::INVALID_HANDLE_VALUE; }
-  win::HANDLE get() const { return handle_; }
+  ~ScopedFile() { Close(); }
+  bool is_valid() const { return handle != win::INVALID_HANDLE_VALUE; }
   void Close() {
-    if (is_valid()) platform_->CloseHandle(handle_);
-    handle_ = win::INVALID_HANDLE_VALUE;
+    if (is_valid()) platform.CloseHandle(std::exchange(handle, win::INVALID_HANDLE_VALUE));
   }
-
- private:
-  Platform* platform_;
-  win::HANDLE handle_;
+  Platform& platform;
+  win::HANDLE handle;
 };
 
 // CreateFileA with FILE_ATTRIBUTE_NORMAL and no template.
-win::HANDLE OpenFile(Platform& platform, const std::string& path, win::DWORD access,
-                     win::DWORD share, win::DWORD disposition);
+ScopedFile OpenFile(Platform& platform, const std::string& path, win::DWORD access,
+                    win::DWORD share, win::DWORD disposition);
 // Creates or truncates the file and writes `text`; a failure is recorded.
 bool WriteText(Platform& platform, Checker& checker, const std::string& path,
                std::string_view text);
 // The whole file, or nullopt when it cannot be opened for reading.
 std::optional<std::string> ReadText(Platform& platform, const std::string& path);
 bool Exists(Platform& platform, const std::string& path);
-
-// One GetPrivateProfileStringA into the first `size` places of a buffer filled
-// with '#', so that what is written past nSize shows.
-struct ProfileRead {
-  win::DWORD count = 0;
-  std::size_t size = 0;
-  std::array<char, 64> buffer;
-  std::string text() const { return std::string(buffer.data(), strnlen(buffer.data(), size)); }
-  // Places from `from` on that are no longer '#'.
-  bool WrittenFrom(std::size_t from) const {
-    return std::string_view(buffer.data() + from, buffer.size() - from).find_first_not_of('#') !=
-           std::string_view::npos;
-  }
-};
-ProfileRead GetProfileString(Platform& platform, const std::string& file, const char* section,
-                             const char* key, const char* defaultValue, std::size_t size = 32);
-
-// A REG_SZ value of `text` with its NUL.
-win::LONG SetString(Platform& platform, win::HKEY key, const char* name, std::string_view text);
-// RegOpenKeyExA's status for `subKey`; the key is closed again.
-win::LONG OpenStatus(Platform& platform, win::HKEY key, const char* subKey);
 
 }  // namespace orvane::contract

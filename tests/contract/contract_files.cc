@@ -14,12 +14,6 @@ namespace {
 
 using namespace orvane::win;
 
-// The size of a file, or -1 when it cannot be opened.
-long long SizeOf(Platform& p, const std::string& path) {
-  auto text = ReadText(p, path);
-  return text ? static_cast<long long>(text->size()) : -1;
-}
-
 // A success for which Windows documents no last-error value: not checked.
 // (Wine sets 0 after every successful CreateFileA; the simulator leaves the
 // value as it was for CREATE_NEW, OPEN_EXISTING and TRUNCATE_EXISTING.)
@@ -63,15 +57,17 @@ void CreateFileDispositions(Platform& p, Scratch& s, Checker& c) {
     if (!WriteText(p, c, s.Path("f.dat"), "1234")) return;
     p.DeleteFileA(s.Path("n.dat").c_str());
     p.SetLastError(kPoison);
-    ScopedFile file(p, OpenFile(p, s.Path(row.leaf), row.access, 0, row.disposition));
+    ScopedFile file = OpenFile(p, s.Path(row.leaf), row.access, 0, row.disposition);
     DWORD error = p.GetLastError();
     c.Equal(row.name, file.is_valid(), row.opens);
     if (row.error != kUndocumented) c.Equal(std::string(row.name) + ": error", error, row.error);
     file.Close();
-    c.Equal(std::string(row.name) + ": size", SizeOf(p, s.Path(row.leaf)), row.size);
+    const auto text = ReadText(p, s.Path(row.leaf));
+    c.Equal(std::string(row.name) + ": size", text ? static_cast<long long>(text->size()) : -1,
+            row.size);
   }
   p.SetLastError(kPoison);
-  ScopedFile empty(p, OpenFile(p, "", kRead, 0, OPEN_EXISTING));
+  ScopedFile empty = OpenFile(p, "", kRead, 0, OPEN_EXISTING);
   c.Equal("empty name", p.GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
@@ -109,23 +105,22 @@ void ShareModes(Platform& p, Scratch& s, Checker& c) {
   };
   int n = 0;
   for (const Row& row : rows) {
-    std::string name = "row ";
-    name += std::to_string(n++);
-    ScopedFile first(p, OpenFile(p, path, row.access1, row.share1, OPEN_EXISTING));
+    const std::string name = "row " + std::to_string(n++);
+    ScopedFile first = OpenFile(p, path, row.access1, row.share1, OPEN_EXISTING);
     if (!c.That(name + ": first open", first.is_valid(), "opens")) continue;
     p.SetLastError(kPoison);
-    ScopedFile second(p, OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING));
+    ScopedFile second = OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING);
     c.Equal(name + ": second open", second.is_valid(), row.second_opens);
     if (row.second_opens) continue;
     c.Equal(name + ": last error", p.GetLastError(), ERROR_SHARING_VIOLATION);
     BYTE byte = 0;
     DWORD got = 0;
     if (row.access1 & kRead) {
-      c.That(name + ": first handle", p.ReadFile(first.get(), std::span(&byte, 1), &got) &&
+      c.That(name + ": first handle", p.ReadFile(first.handle, std::span(&byte, 1), &got) &&
                                           got == 1 && byte == 's', "still reads");
     }
     first.Close();
-    ScopedFile again(p, OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING));
+    ScopedFile again = OpenFile(p, path, row.access2, row.share2, OPEN_EXISTING);
     c.That(name + ": after the first closes", again.is_valid(), "the second opens");
   }
 }
@@ -136,46 +131,42 @@ void ShareModes(Platform& p, Scratch& s, Checker& c) {
 // [MS: ReadFile, WriteFile, SetFilePointer].
 void ReadWrite(Platform& p, Scratch& s, Checker& c) {
   std::string path = s.Path("data.dat");
-  ScopedFile file(p, OpenFile(p, path, kReadWrite, kShareRW, CREATE_NEW));
+  ScopedFile file = OpenFile(p, path, kReadWrite, kShareRW, CREATE_NEW);
   if (!c.That("create", file.is_valid(), "creates")) return;
   const BYTE data[] = {'a', 0, '\r', '\n', 0xFF, 'z'};
   DWORD done = 0;
-  c.Equal("WriteFile", p.WriteFile(file.get(), data, &done), TRUE);
+  c.Equal("WriteFile", p.WriteFile(file.handle, data, &done), TRUE);
   c.Equal("written", done, sizeof data);
   DWORD high = kPoison;
-  c.Equal("GetFileSize", p.GetFileSize(file.get(), &high), sizeof data);
+  c.Equal("GetFileSize", p.GetFileSize(file.handle, &high), sizeof data);
   c.Equal("GetFileSize high", high, 0);
-  ScopedFile other(p, OpenFile(p, path, kRead, kShareRW, OPEN_EXISTING));
-  c.Equal("SetFilePointer", p.SetFilePointer(file.get(), 2, nullptr, FILE_BEGIN), 2);
+  ScopedFile other = OpenFile(p, path, kRead, kShareRW, OPEN_EXISTING);
+  c.Equal("SetFilePointer", p.SetFilePointer(file.handle, 2, nullptr, FILE_BEGIN), 2);
   BYTE back[16] = {};
-  c.Equal("ReadFile", p.ReadFile(file.get(), back, &done), TRUE);
+  c.Equal("ReadFile", p.ReadFile(file.handle, back, &done), TRUE);
   c.That("read", done == 4 && back[0] == '\r' && back[3] == 'z', "the 4 bytes from 2 on");
-  c.Equal("ReadFile at the end", p.ReadFile(file.get(), back, &done), TRUE);
+  c.Equal("ReadFile at the end", p.ReadFile(file.handle, back, &done), TRUE);
   c.Equal("read at the end", done, 0);
-  c.Equal("other handle", p.ReadFile(other.get(), std::span(back, 2), &done), TRUE);
+  c.Equal("other handle", p.ReadFile(other.handle, std::span(back, 2), &done), TRUE);
   c.That("other handle", done == 2 && back[0] == 'a', "reads from its own position 0");
-  c.Equal("FILE_END - 1", p.SetFilePointer(other.get(), -1, nullptr, FILE_END), 5);
+  c.Equal("FILE_END - 1", p.SetFilePointer(other.handle, -1, nullptr, FILE_END), 5);
   p.SetLastError(kPoison);
-  c.Equal("before the start", p.SetFilePointer(file.get(), -1, nullptr, FILE_BEGIN),
+  c.Equal("before the start", p.SetFilePointer(file.handle, -1, nullptr, FILE_BEGIN),
           INVALID_SET_FILE_POINTER);
   c.Equal("before the start: last error", p.GetLastError(), ERROR_NEGATIVE_SEEK);
   p.SetLastError(kPoison);
-  c.Equal("WriteFile through a read handle", p.WriteFile(other.get(), data, &done), FALSE);
+  c.Equal("WriteFile through a read handle", p.WriteFile(other.handle, data, &done), FALSE);
   c.Equal("WriteFile through a read handle: error", p.GetLastError(), ERROR_ACCESS_DENIED);
-  ScopedFile writer(p, OpenFile(p, path, kWrite, kShareRW, OPEN_EXISTING));
+  ScopedFile writer = OpenFile(p, path, kWrite, kShareRW, OPEN_EXISTING);
   p.SetLastError(kPoison);
-  c.Equal("ReadFile through a write handle", p.ReadFile(writer.get(), back, &done), FALSE);
+  c.Equal("ReadFile through a write handle", p.ReadFile(writer.handle, back, &done), FALSE);
   c.Equal("ReadFile through a write handle: error", p.GetLastError(), ERROR_ACCESS_DENIED);
-  file.Close();
-  other.Close();
-  writer.Close();
-  c.Equal("file afterwards", SizeOf(p, path), sizeof data);
 
   // A write of several MiB comes back whole.
   std::vector<BYTE> block((std::size_t{3} << 20) + 5, 'x');
   block.back() = 'y';
-  ScopedFile big(p, OpenFile(p, s.Path("big.dat"), kWrite, 0, CREATE_NEW));
-  c.Equal("big write", p.WriteFile(big.get(), block, &done), TRUE);
+  ScopedFile big = OpenFile(p, s.Path("big.dat"), kWrite, 0, CREATE_NEW);
+  c.Equal("big write", p.WriteFile(big.handle, block, &done), TRUE);
   big.Close();
   auto text = ReadText(p, s.Path("big.dat"));
   c.That("big file", text && text->size() == block.size() && text->back() == 'y', "read whole");
@@ -190,7 +181,7 @@ void ReadOnlyFiles(Platform& p, Scratch& s, Checker& c) {
                                       FILE_ATTRIBUTE_READONLY, kNullHandle));
   DWORD done = 0;
   const BYTE data[] = {'a', 'b', 'c'};
-  c.Equal("creating handle writes", p.WriteFile(created.get(), data, &done), TRUE);
+  c.Equal("creating handle writes", p.WriteFile(created.handle, data, &done), TRUE);
   created.Close();
   c.Equal("attributes", p.GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY,
           FILE_ATTRIBUTE_READONLY);
@@ -201,52 +192,12 @@ void ReadOnlyFiles(Platform& p, Scratch& s, Checker& c) {
   if (s.wine) return c.Note("run by root, a read-only file opens for writing (Windows: 5)");
   for (DWORD disposition : {DWORD{OPEN_EXISTING}, DWORD{CREATE_ALWAYS}}) {
     p.SetLastError(kPoison);
-    ScopedFile w(p, OpenFile(p, path, kWrite, kShareRW, disposition));
+    ScopedFile w = OpenFile(p, path, kWrite, kShareRW, disposition);
     c.Equal("open for writing, " + std::to_string(disposition), p.GetLastError(),
             ERROR_ACCESS_DENIED);
   }
   c.Equal("read", ReadText(p, path).value_or("(refused)"), "abc");
 }
-
-// GetFileAttributesA: 2 for a missing file, 3 for a missing folder, the
-// directory bit for a folder; GetFileAttributesExA gives the size; CreateFileA
-// refuses to open a folder without FILE_FLAG_BACKUP_SEMANTICS (5).
-void AttributesAndFolders(Platform& p, Scratch& s, Checker& c) {
-  std::string file = s.Path("plain.dat");
-  if (!WriteText(p, c, file, "12345")) return;
-  struct Row {
-    const char* name;
-    std::string path;
-    DWORD error;  // 0: found
-    bool directory;
-  };
-  const Row rows[] = {
-      {"missing file", s.Path("missing.dat"), ERROR_FILE_NOT_FOUND, false},
-      {"missing folder", s.Path("nofolder\\missing.dat"), ERROR_PATH_NOT_FOUND, false},
-      {"folder", s.folder, 0, true},
-      {"file", file, 0, false},
-  };
-  for (const Row& row : rows) {
-    p.SetLastError(kPoison);
-    DWORD attributes = p.GetFileAttributesA(row.path.c_str());
-    if (row.error) {
-      c.Equal(row.name, attributes, INVALID_FILE_ATTRIBUTES);
-      c.Equal(std::string(row.name) + ": last error", p.GetLastError(), row.error);
-    } else {
-      c.That(row.name, attributes != INVALID_FILE_ATTRIBUTES, "found");
-      c.Equal(std::string(row.name) + ": directory bit",
-              (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, row.directory);
-    }
-  }
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  c.Equal("GetFileAttributesExA", p.GetFileAttributesExA(file.c_str(), &data), TRUE);
-  c.Equal("GetFileAttributesExA: size", data.nFileSizeLow, 5);
-  p.SetLastError(kPoison);
-  ScopedFile folder(p, OpenFile(p, s.folder, kRead, kShareRW, OPEN_EXISTING));
-  c.Equal("open the folder", folder.is_valid(), false);
-  c.Equal("open the folder: last error", p.GetLastError(), ERROR_ACCESS_DENIED);
-}
-
 
 // A buffer too small: GetSystemDirectoryA returns the size with the NUL;
 // GetPrinterDriverDirectoryA fails with 122 and sets the size needed, and
@@ -287,35 +238,6 @@ void BuffersTooSmall(Platform& p, Scratch&, Checker& c) {
 }
 
 
-// DeleteFileA: a missing file 2, a missing folder 3, a folder 5, a file open
-// without FILE_SHARE_DELETE 32 (the file stays) [Wine test file.c:
-// test_DeleteFileA; MS: DeleteFile].
-void DeleteFileRefusals(Platform& p, Scratch& s, Checker& c) {
-  std::string held = s.Path("held.dat");
-  if (!WriteText(p, c, held, "held")) return;
-  ScopedFile handle(p, OpenFile(p, held, kRead, FILE_SHARE_READ, OPEN_EXISTING));
-  struct Row {
-    const char* name;
-    std::string path;
-    DWORD error;
-  };
-  const Row rows[] = {
-      {"missing file", s.Path("missing.dat"), ERROR_FILE_NOT_FOUND},
-      {"missing folder", s.Path("nofolder\\missing.dat"), ERROR_PATH_NOT_FOUND},
-      {"a folder", s.folder, ERROR_ACCESS_DENIED},
-      {"open without share-delete", held, ERROR_SHARING_VIOLATION},
-  };
-  for (const Row& row : rows) {
-    p.SetLastError(kPoison);
-    c.Equal(row.name, p.DeleteFileA(row.path.c_str()), FALSE);
-    c.Equal(std::string(row.name) + ": last error", p.GetLastError(), row.error);
-  }
-  handle.Close();
-  c.Equal("held file afterwards", ReadText(p, held).value_or("(gone)"), "held");
-  c.Equal("once closed", p.DeleteFileA(held.c_str()), TRUE);
-  c.That("once closed", !Exists(p, held), "the file gone");
-}
-
 // A file whose every handle shares delete can be deleted while open: the call
 // succeeds, new opens fail with 5 while the handle lives, and the file goes
 // when the last handle closes [MS: DeleteFile: "Subsequent calls to CreateFile
@@ -323,12 +245,11 @@ void DeleteFileRefusals(Platform& p, Scratch& s, Checker& c) {
 void DeletePendingFile(Platform& p, Scratch& s, Checker& c) {
   std::string path = s.Path("pending.dat");
   if (!WriteText(p, c, path, "pending")) return;
-  ScopedFile handle(p,
-                    OpenFile(p, path, kRead, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING));
+  ScopedFile handle = OpenFile(p, path, kRead, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
   if (!c.That("open", handle.is_valid(), "opens")) return;
   c.Equal("DeleteFileA", p.DeleteFileA(path.c_str()), TRUE);
   p.SetLastError(kPoison);
-  ScopedFile again(p, OpenFile(p, path, kRead, kShareRW | FILE_SHARE_DELETE, OPEN_EXISTING));
+  ScopedFile again = OpenFile(p, path, kRead, kShareRW | FILE_SHARE_DELETE, OPEN_EXISTING);
   const DWORD error = p.GetLastError();
   // Wine 8 does not refuse opens of a file whose deletion is pending: the open
   // succeeds (last error 0) and the file still goes when the last handle
@@ -344,39 +265,73 @@ void DeletePendingFile(Platform& p, Scratch& s, Checker& c) {
   c.Equal("after the last close: last error", p.GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
-// MoveFileA does not replace an existing file (183, both files unchanged),
-// reports a missing source (2) and a missing target folder (3), refuses a
-// source open without FILE_SHARE_DELETE (32), succeeds for the same name, and
-// renames otherwise [MS: MoveFile; Wine test file.c: test_MoveFileA].
-void MoveFileCases(Platform& p, Scratch& s, Checker& c) {
-  std::string from = s.Path("from.dat");
-  std::string to = s.Path("to.dat");
-  if (!WriteText(p, c, from, "from") || !WriteText(p, c, to, "to")) return;
-  struct Row {
+// Refusals, each with its last-error value: GetFileAttributesA 2 for a missing
+// file, 3 for a missing folder; DeleteFileA the same, 5 for a folder, 32 for a
+// file open without FILE_SHARE_DELETE (the file stays) [Wine test file.c:
+// test_DeleteFileA; MS: DeleteFile]; MoveFileA does not replace an existing
+// file (183, both files unchanged), reports a missing source (2), a missing
+// target folder (3) and a wildcard target (123), refuses a source open without
+// FILE_SHARE_DELETE (32) [MS: MoveFile; Wine test file.c: test_MoveFileA];
+// CreateFileA refuses to open a folder without FILE_FLAG_BACKUP_SEMANTICS (5).
+// Then what succeeds: the directory bit for a folder only, the size from
+// GetFileAttributesExA, the deletion once the file is closed, a move to the
+// same name in another case (nothing to do) and a rename.
+void AttributesDeleteAndMove(Platform& p, Scratch& s, Checker& c) {
+  const std::string held = s.Path("held.dat"), from = s.Path("from.dat"), to = s.Path("to.dat");
+  const std::string missing = s.Path("missing.dat"), nofolder = s.Path("nofolder\\missing.dat");
+  if (!WriteText(p, c, held, "held") || !WriteText(p, c, from, "from") ||
+      !WriteText(p, c, to, "to")) {
+    return;
+  }
+  ScopedFile handle = OpenFile(p, held, kRead, FILE_SHARE_READ, OPEN_EXISTING);
+  enum Call { kAttributes, kDelete, kMove };
+  const struct {
     const char* name;
-    std::string from, to;
+    Call call;
+    std::string path, to;
     DWORD error;
+  } rows[] = {
+      {"attributes, missing file", kAttributes, missing, "", ERROR_FILE_NOT_FOUND},
+      {"attributes, missing folder", kAttributes, nofolder, "", ERROR_PATH_NOT_FOUND},
+      {"delete, missing file", kDelete, missing, "", ERROR_FILE_NOT_FOUND},
+      {"delete, missing folder", kDelete, nofolder, "", ERROR_PATH_NOT_FOUND},
+      {"delete, a folder", kDelete, s.folder, "", ERROR_ACCESS_DENIED},
+      {"delete, open without share-delete", kDelete, held, "", ERROR_SHARING_VIOLATION},
+      {"move onto an existing file", kMove, from, to, ERROR_ALREADY_EXISTS},
+      {"move, missing source", kMove, missing, s.Path("new.dat"), ERROR_FILE_NOT_FOUND},
+      {"move, missing target folder", kMove, from, nofolder, ERROR_PATH_NOT_FOUND},
+      {"move, wildcard target", kMove, from, s.Path("n?w.dat"), ERROR_INVALID_NAME},
+      {"move, open without share-delete", kMove, held, s.Path("new.dat"), ERROR_SHARING_VIOLATION},
   };
-  const Row rows[] = {
-      {"onto an existing file", from, to, ERROR_ALREADY_EXISTS},
-      {"missing source", s.Path("missing.dat"), s.Path("new.dat"), ERROR_FILE_NOT_FOUND},
-      {"missing target folder", from, s.Path("nofolder\\new.dat"), ERROR_PATH_NOT_FOUND},
-      {"wildcard target", from, s.Path("n?w.dat"), ERROR_INVALID_NAME},
-  };
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     p.SetLastError(kPoison);
-    c.Equal(row.name, p.MoveFileA(row.from.c_str(), row.to.c_str()), FALSE);
+    const char* path = row.path.c_str();
+    const bool done = row.call == kAttributes ? p.GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES
+                      : row.call == kDelete   ? p.DeleteFileA(path) != FALSE
+                                              : p.MoveFileA(path, row.to.c_str()) != FALSE;
+    c.Equal(row.name, done, false);
     c.Equal(std::string(row.name) + ": last error", p.GetLastError(), row.error);
   }
+  p.SetLastError(kPoison);
+  ScopedFile folder = OpenFile(p, s.folder, kRead, kShareRW, OPEN_EXISTING);
+  c.Equal("open the folder", folder.is_valid(), false);
+  c.Equal("open the folder: last error", p.GetLastError(), ERROR_ACCESS_DENIED);
+  handle.Close();
+  c.Equal("held file afterwards", ReadText(p, held).value_or("(gone)"), "held");
   c.Equal("source unchanged", ReadText(p, from).value_or("(gone)"), "from");
   c.Equal("target unchanged", ReadText(p, to).value_or("(gone)"), "to");
-  {
-    ScopedFile held(p, OpenFile(p, from, kRead, kShareRW, OPEN_EXISTING));
-    p.SetLastError(kPoison);
-    c.Equal("source open", p.MoveFileA(from.c_str(), s.Path("new.dat").c_str()), FALSE);
-    c.Equal("source open: last error", p.GetLastError(), ERROR_SHARING_VIOLATION);
-  }
-  // The same name, in another case: nothing to do, and a success.
+
+  const DWORD folder_attributes = p.GetFileAttributesA(s.folder.c_str());
+  c.That("folder", folder_attributes != INVALID_FILE_ATTRIBUTES &&
+                       (folder_attributes & FILE_ATTRIBUTE_DIRECTORY), "the directory bit");
+  const DWORD file_attributes = p.GetFileAttributesA(held.c_str());
+  c.That("file", file_attributes != INVALID_FILE_ATTRIBUTES &&
+                     !(file_attributes & FILE_ATTRIBUTE_DIRECTORY), "found, no directory bit");
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  c.Equal("GetFileAttributesExA", p.GetFileAttributesExA(held.c_str(), &data), TRUE);
+  c.Equal("GetFileAttributesExA: size", data.nFileSizeLow, 4);
+  c.Equal("delete once closed", p.DeleteFileA(held.c_str()), TRUE);
+  c.That("delete once closed", !Exists(p, held), "the file gone");
   c.Equal("same name", p.MoveFileA(from.c_str(), s.Path("FROM.DAT").c_str()), TRUE);
   c.Equal("same name", ReadText(p, from).value_or("(gone)"), "from");
   c.Equal("rename", p.MoveFileA(from.c_str(), s.Path("new.dat").c_str()), TRUE);
@@ -387,9 +342,8 @@ void MoveFileCases(Platform& p, Scratch& s, Checker& c) {
 const Case kCases[] = {
     {"CreateFileDispositions", CreateFileDispositions}, {"ShareModes", ShareModes},
     {"ReadWrite", ReadWrite}, {"ReadOnlyFiles", ReadOnlyFiles},
-    {"AttributesAndFolders", AttributesAndFolders}, {"BuffersTooSmall", BuffersTooSmall},
-    {"DeleteFileRefusals", DeleteFileRefusals}, {"DeletePendingFile", DeletePendingFile},
-    {"MoveFileCases", MoveFileCases},
+    {"BuffersTooSmall", BuffersTooSmall}, {"DeletePendingFile", DeletePendingFile},
+    {"AttributesDeleteAndMove", AttributesDeleteAndMove},
 };
 
 [[maybe_unused]] const bool added = AddCases(kCases);

@@ -2,6 +2,7 @@
 // values, RegQueryValueExA's size protocol, handles to deleted keys. Each case
 // works below its own scratch key.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "contract.h"
@@ -11,7 +12,20 @@ namespace {
 
 using namespace orvane::win;
 
-bool IsNt(Platform& p) { return (p.GetVersion() & 0x80000000u) == 0; }
+// A REG_SZ value of `text` with its NUL.
+LONG SetString(Platform& p, HKEY key, const char* name, std::string_view text) {
+  const std::string data(text);
+  return p.RegSetValueExA(key, name, 0, REG_SZ,
+                          std::span(reinterpret_cast<const BYTE*>(data.c_str()), data.size() + 1));
+}
+
+// RegOpenKeyExA's status for `subKey`; the key is closed again.
+LONG OpenStatus(Platform& p, HKEY key, const char* subKey) {
+  HKEY opened = kNullKey;
+  const LONG status = p.RegOpenKeyExA(key, subKey, 0, KEY_READ, &opened);
+  if (status == 0) p.RegCloseKey(opened);
+  return status;
+}
 
 std::vector<BYTE> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
@@ -46,7 +60,7 @@ void RegDeleteKeyWithSubkeys(Platform& p, Scratch& s, Checker& c) {
     return;
   }
   p.RegCloseKey(child);
-  const bool nt = IsNt(p);
+  const bool nt = (p.GetVersion() & 0x80000000u) == 0;
   c.Equal("RegDeleteKeyA(Parent)", p.RegDeleteKeyA(s.key, "Parent"),
           nt ? ERROR_ACCESS_DENIED : ERROR_SUCCESS);
   c.Equal("Parent afterwards", OpenStatus(p, s.key, "Parent"),
@@ -90,22 +104,6 @@ void MissingKeys(Platform& p, Scratch& s, Checker& c) {
             ERROR_FILE_NOT_FOUND);
     c.Equal(std::string("SHDeleteKeyA(") + sub + ")", p.SHDeleteKeyA(s.key, sub),
             ERROR_FILE_NOT_FOUND);
-  }
-}
-
-// How a subkey may be spelt: a leading backslash is refused (161), trailing
-// backslashes are ignored, and an empty name opens the key itself
-// [Wine test registry.c: test_reg_open_key].
-void SubkeyNameForms(Platform& p, Scratch& s, Checker& c) {
-  HKEY key = kNullKey;
-  if (!c.Equal("create Sub", p.RegCreateKeyA(s.key, "Sub", &key), 0)) return;
-  p.RegCloseKey(key);
-  c.Equal("\\Sub", OpenStatus(p, s.key, "\\Sub"), ERROR_BAD_PATHNAME);
-  c.Equal("Sub\\\\", OpenStatus(p, s.key, "Sub\\\\"), ERROR_SUCCESS);
-  HKEY self = kNullKey;
-  if (c.Equal("\"\"", p.RegOpenKeyExA(s.key, "", 0, KEY_READ, &self), ERROR_SUCCESS)) {
-    c.Equal("\"\" opens the key itself", OpenStatus(p, self, "Sub"), ERROR_SUCCESS);
-    p.RegCloseKey(self);
   }
 }
 
@@ -155,14 +153,23 @@ void HandleAccessAndArguments(Platform& p, Scratch& s, Checker& c) {
 }
 
 // RegCreateKeyA makes every missing key on the way and opens an existing one;
-// names compare without regard to case.
-void CreateKeyMakesThePath(Platform& p, Scratch& s, Checker& c) {
+// names compare without regard to case. How a subkey may be spelt: a leading
+// backslash is refused (161), trailing backslashes are ignored, and an empty
+// name opens the key itself [Wine test registry.c: test_reg_open_key].
+void CreateKeyAndSubkeyNames(Platform& p, Scratch& s, Checker& c) {
   HKEY key = kNullKey;
   if (!c.Equal("RegCreateKeyA(A\\B\\C)", p.RegCreateKeyA(s.key, "A\\B\\C", &key), 0)) return;
   c.Equal("value in C", SetString(p, key, "ValueName", "one"), 0);
   p.RegCloseKey(key);
-  for (const char* sub : {"A", "A\\B", "a\\b\\c"}) {
-    c.Equal(std::string("open ") + sub, OpenStatus(p, s.key, sub), ERROR_SUCCESS);
+  const std::pair<const char*, LONG> opens[] = {
+      {"A", 0}, {"A\\B", 0}, {"a\\b\\c", 0}, {"\\A", ERROR_BAD_PATHNAME}, {"A\\\\", 0}};
+  for (const auto& [sub, status] : opens) {
+    c.Equal(std::string("open ") + sub, OpenStatus(p, s.key, sub), status);
+  }
+  HKEY self = kNullKey;
+  if (c.Equal("open \"\"", p.RegOpenKeyExA(s.key, "", 0, KEY_READ, &self), ERROR_SUCCESS)) {
+    c.Equal("\"\" opens the key itself", OpenStatus(p, self, "A"), ERROR_SUCCESS);
+    p.RegCloseKey(self);
   }
   if (!c.Equal("RegCreateKeyA(A\\B\\C) again", p.RegCreateKeyA(s.key, "A\\b\\C", &key), 0)) {
     return;
@@ -275,9 +282,8 @@ const Case kCases[] = {
     {"RegDeleteKeyWithSubkeys", RegDeleteKeyWithSubkeys, true},
     {"SHDeleteKeyRemovesTree", SHDeleteKeyRemovesTree, true},
     {"MissingKeys", MissingKeys},
-    {"SubkeyNameForms", SubkeyNameForms},
     {"HandleAccessAndArguments", HandleAccessAndArguments},
-    {"CreateKeyMakesThePath", CreateKeyMakesThePath},
+    {"CreateKeyAndSubkeyNames", CreateKeyAndSubkeyNames},
     {"MissingValues", MissingValues},
     {"QueryValueTooSmall", QueryValueTooSmall},
     {"StringWithoutNul", StringWithoutNul},

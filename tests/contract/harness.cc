@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -20,9 +21,11 @@ std::vector<Case>& Registered() {
 // whatever the case did.
 Checker RunOne(Platform& platform, const Host& host, const Case& c, bool wine) {
   Checker checker;
-  Scratch scratch{host.make_folder(c.name), {}, wine};
+  Scratch scratch{host.root + "\\" + c.name, {}, wine};
   const std::string key = std::string(kKeyRoot) + "\\" + c.name;
-  platform.SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());  // left by a run stopped half-way
+  host.remove_folder(scratch.folder);  // the folder and key of a run stopped half-way
+  platform.SHDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  host.make_folder(scratch.folder);
   if (checker.Equal("scratch key", platform.RegCreateKeyA(HKEY_CURRENT_USER, key.c_str(),
                                                            &scratch.key), ERROR_SUCCESS)) {
     c.run(platform, scratch, checker);
@@ -70,10 +73,7 @@ void Checker::Fail(std::string_view row, const std::string& actual, const std::s
 }
 
 void Checker::Note(const std::string& text) {
-  for (const std::string& note : notes) {
-    if (note == text) return;
-  }
-  notes.push_back(text);
+  if (std::find(notes.begin(), notes.end(), text) == notes.end()) notes.push_back(text);
 }
 
 int RunCases(Platform& platform, const Host& host, std::span<const Case> cases,
@@ -98,30 +98,30 @@ int RunCases(Platform& platform, const Host& host, std::span<const Case> cases,
   return run == 0 ? 1 : failed;
 }
 
-HANDLE OpenFile(Platform& platform, const std::string& path, DWORD access, DWORD share,
-                DWORD disposition) {
-  return platform.CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, kNullHandle);
+ScopedFile OpenFile(Platform& platform, const std::string& path, DWORD access, DWORD share,
+                    DWORD disposition) {
+  return {platform, platform.CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, kNullHandle)};
 }
 
 bool WriteText(Platform& platform, Checker& checker, const std::string& path,
                std::string_view text) {
-  ScopedFile file(platform, OpenFile(platform, path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+  ScopedFile file = OpenFile(platform, path, GENERIC_WRITE, 0, CREATE_ALWAYS);
   DWORD written = 0;
   const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
   const bool ok = file.is_valid() &&
-                  platform.WriteFile(file.get(), std::span(bytes, text.size()), &written) &&
+                  platform.WriteFile(file.handle, std::span(bytes, text.size()), &written) &&
                   written == text.size();
   return checker.That("writing " + path, ok, "every byte written");
 }
 
 std::optional<std::string> ReadText(Platform& platform, const std::string& path) {
-  ScopedFile file(platform, OpenFile(platform, path, GENERIC_READ, kShareRW, OPEN_EXISTING));
+  ScopedFile file = OpenFile(platform, path, GENERIC_READ, kShareRW, OPEN_EXISTING);
   if (!file.is_valid()) return std::nullopt;
   std::string text;
   BYTE chunk[4096];
   DWORD got = 0;
-  while (platform.ReadFile(file.get(), chunk, &got) && got > 0) {
+  while (platform.ReadFile(file.handle, chunk, &got) && got > 0) {
     text.append(reinterpret_cast<const char*>(chunk), got);
   }
   return text;
@@ -129,30 +129,6 @@ std::optional<std::string> ReadText(Platform& platform, const std::string& path)
 
 bool Exists(Platform& platform, const std::string& path) {
   return platform.GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-ProfileRead GetProfileString(Platform& platform, const std::string& file, const char* section,
-                             const char* key, const char* defaultValue, std::size_t size) {
-  ProfileRead r;
-  r.buffer.fill('#');
-  r.size = size;
-  r.count = platform.GetPrivateProfileStringA(section, key, defaultValue,
-                                              std::span(r.buffer.data(), size), file.c_str());
-  return r;
-}
-
-LONG SetString(Platform& platform, HKEY key, const char* name, std::string_view text) {
-  const std::string data(text);
-  return platform.RegSetValueExA(
-      key, name, 0, REG_SZ,
-      std::span(reinterpret_cast<const BYTE*>(data.c_str()), data.size() + 1));
-}
-
-LONG OpenStatus(Platform& platform, HKEY key, const char* subKey) {
-  HKEY opened = kNullKey;
-  const LONG status = platform.RegOpenKeyExA(key, subKey, 0, KEY_READ, &opened);
-  if (status == 0) platform.RegCloseKey(opened);
-  return status;
 }
 
 }  // namespace orvane::contract

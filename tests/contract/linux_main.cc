@@ -11,27 +11,23 @@ int main(int argc, char** argv) {
   using orvane::winsim::WindowsVersion;
   const std::string only = argc > 1 ? argv[1] : "";
   std::vector<Case> also9x;
+  bool named9x = only.empty();
   for (const Case& c : AllCases()) {
     if (c.also_9x) also9x.push_back(c);
+    named9x = named9x || (c.also_9x && only == c.name);
   }
   int failed = 0;
   for (WindowsVersion version : {WindowsVersion::kWinXp, WindowsVersion::kWin98}) {
     const bool xp = version == WindowsVersion::kWinXp;
-    const std::vector<Case>& cases = xp ? AllCases() : also9x;
-    bool named = only.empty();
-    for (const Case& c : cases) named = named || only == c.name;
-    if (!xp && !named) continue;
+    if (!xp && !named9x) continue;
     orvane::winsim::testing::SimMachine machine(version);
     orvane::winsim::FileSystem& files = machine->files();
-    const Host host{[&](std::string_view name) {
-                      const std::string folder = "C:\\contract\\" + std::string(name);
-                      files.Remove(folder);
-                      files.MakeDirectories(folder);
-                      return folder;
-                    },
+    const Host host{"C:\\contract",
+                    [&](const std::string& folder) { files.MakeDirectories(folder); },
                     [&](const std::string& folder) { files.Remove(folder); },
                     [&] { return machine->LeakReport(); }};
-    failed += RunCases(*machine, host, cases, orvane::winsim::Profile(version).name, false, only);
+    failed += RunCases(*machine, host, xp ? AllCases() : also9x,
+                       orvane::winsim::Profile(version).name, false, only);
   }
   return failed == 0 ? 0 : 1;
 }

@@ -39,15 +39,10 @@ int main(int argc, char** argv) {
   const std::string root = (length > 0 && length < sizeof temp ? std::string(temp, length)
                                                                : std::string("C:\\")) +
                            "orvane-contract-" + std::to_string(::GetCurrentProcessId());
+  const Host host{root, [](const std::string& f) { ::CreateDirectoryA(f.c_str(), nullptr); },
+                  RemoveTree};
   RemoveTree(root);
   ::CreateDirectoryA(root.c_str(), nullptr);
-  const Host host{[&](std::string_view name) {
-                    const std::string folder = root + "\\" + std::string(name);
-                    RemoveTree(folder);
-                    ::CreateDirectoryA(folder.c_str(), nullptr);
-                    return folder;
-                  },
-                  RemoveTree};
   HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
   const bool wine = ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
   std::printf("[%s] scratch folders under %s\n", wine ? "wine" : "windows", root.c_str());
