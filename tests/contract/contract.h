@@ -79,8 +79,14 @@ struct Case {
   bool also_9x = false;  // holds on 95/98/ME too (the simulator runs it on 98)
 };
 // Every case file adds its table: `const bool added = AddCases(kCases);`.
-bool AddCases(std::span<const Case> cases);
-const std::vector<Case>& AllCases();
+inline std::vector<Case>& AllCases() {
+  static std::vector<Case> cases;
+  return cases;
+}
+inline bool AddCases(std::span<const Case> cases) {
+  AllCases().insert(AllCases().end(), cases.begin(), cases.end());
+  return true;
+}
 
 // What a runner provides around each case: the folder under which each case
 // gets a fresh one of its name (a Windows path), making and removing a folder,

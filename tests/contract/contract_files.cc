@@ -23,8 +23,7 @@ constexpr DWORD kUndocumented = kPoison;
 // missing folder, with the codes Windows documents; OPEN_ALWAYS and
 // CREATE_ALWAYS tell an existing file by leaving 183 behind, a created one by
 // 0; a file is no folder (3); a wildcard is no name (123) [MS: CreateFileA;
-// Wine test file.c:
-// test_CreateFileA].
+// Wine test file.c: test_CreateFileA].
 void CreateFileDispositions(Platform& p, Scratch& s, Checker& c) {
   struct Row {
     const char* name;

@@ -12,11 +12,6 @@ namespace {
 
 constexpr const char* kKeyRoot = "Software\\OrvaneContract";
 
-std::vector<Case>& Registered() {
-  static std::vector<Case> cases;
-  return cases;
-}
-
 // Runs one case in its scratch area; the key and the folder go afterwards,
 // whatever the case did.
 Checker RunOne(Platform& platform, const Host& host, const Case& c, bool wine) {
@@ -40,12 +35,6 @@ Checker RunOne(Platform& platform, const Host& host, const Case& c, bool wine) {
 }
 
 }  // namespace
-
-bool AddCases(std::span<const Case> cases) {
-  Registered().insert(Registered().end(), cases.begin(), cases.end());
-  return true;
-}
-const std::vector<Case>& AllCases() { return Registered(); }
 
 std::string Describe(std::string_view text) {
   std::string out = "\"";
