@@ -233,11 +233,8 @@ void QueryValueTooSmall(Platform& p, Scratch& s, Checker& c) {
 // NUL only when the buffer has room [Wine test registry.c:
 // test_string_termination].
 void StringWithoutNul(Platform& p, Scratch& s, Checker& c) {
-  const char source[] = "abcd";
-  if (!c.Equal("set",
-               p.RegSetValueExA(s.key, "s", 0, REG_SZ,
-                                std::span(reinterpret_cast<const BYTE*>(source), 3)),
-               0)) {
+  const std::vector<BYTE> abcd = Bytes("abcd");
+  if (!c.Equal("set", p.RegSetValueExA(s.key, "s", 0, REG_SZ, std::span(abcd.data(), 3)), 0)) {
     return;
   }
   Query q = Ask(p, s.key, "s", kSizeOnly);
