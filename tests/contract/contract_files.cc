@@ -305,9 +305,9 @@ void AttributesDeleteAndMove(Platform& p, Scratch& s, Checker& c) {
   for (const auto& row : rows) {
     p.SetLastError(kPoison);
     const char* path = row.path.c_str();
-    const bool done = row.call == kAttributes ? p.GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES
-                      : row.call == kDelete   ? p.DeleteFileA(path) != FALSE
-                                              : p.MoveFileA(path, row.to.c_str()) != FALSE;
+    const bool done = row.call == kMove     ? p.MoveFileA(path, row.to.c_str()) != FALSE
+                      : row.call == kDelete ? p.DeleteFileA(path) != FALSE
+                                            : p.GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
     c.Equal(row.name, done, false);
     c.Equal(std::string(row.name) + ": last error", p.GetLastError(), row.error);
   }
