@@ -198,8 +198,8 @@ class Machine final : public Platform {
     registry_.SetReadOnlyMachineKeys(!administrator && profile_->nt_family);
   }
 
-  // Restarts the machine: the spooler starts afresh, files held or loaded by
-  // other processes are released, and pending file replacements happen.
+  // Restarts the machine: the spooler starts afresh and files held or loaded
+  // by other processes are released.
   void Reboot();
 
   // Milliseconds of virtual time since the epoch; Sleep advances it.

@@ -1,9 +1,7 @@
 // The service calls (forwarded to the ServiceManager on the NT family), the
 // shell notification, the window broadcast and the restart of the machine.
-#include <cctype>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "winsim/machine.h"
 
@@ -20,116 +18,7 @@ constexpr DWORD ERROR_INVALID_ADDRESS = 487;
 // backend sends it with SendMessageTimeoutA, SMTO_ABORTIFHUNG and this timeout.
 constexpr std::int64_t kBroadcastTimeoutMs = 5000;
 
-// Where Windows keeps the file operations that wait for the next start.
-// NT: pairs of names in a REG_MULTI_SZ value, performed by the session manager.
-constexpr const char* kSessionManager =
-    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-constexpr const char* kPendingRenames = "PendingFileRenameOperations";
-// Windows 95/98/ME: "[rename]" lines "DEST=SOURCE" (NUL=SOURCE deletes) in
-// WININIT.INI in the Windows folder, performed by wininit.exe, which then keeps
-// the file as WININIT.BAK.
-constexpr const char* kWininit = "WININIT.INI";
-constexpr const char* kWininitDone = "WININIT.BAK";
-
 std::string Text(const char* text) { return text ? text : ""; }
-
-std::string Trim(std::string_view text) {
-  std::size_t begin = text.find_first_not_of(" \t\r");
-  if (begin == std::string_view::npos) return "";
-  std::size_t end = text.find_last_not_of(" \t\r");
-  return std::string(text.substr(begin, end - begin + 1));
-}
-
-bool IsRenameSection(std::string_view line) {
-  std::string name = Trim(line);
-  if (name.size() < 2 || name.front() != '[' || name.back() != ']') return false;
-  name = Trim(std::string_view(name).substr(1, name.size() - 2));
-  if (name.size() != 6) return false;
-  for (std::size_t i = 0; i < 6; ++i) {
-    if (std::tolower(static_cast<unsigned char>(name[i])) != "rename"[i]) return false;
-  }
-  return true;
-}
-
-// Renames `from` to `to`, first removing `to` when `replace` is set. What fails
-// is left as it was, as the boot-time renamers do.
-void RenameAtBoot(FileSystem& files, const std::string& from, const std::string& to,
-                  bool replace) {
-  if (!files.Exists(from)) return;
-  if (replace && files.Exists(to) && !files.IsDirectory(to) &&
-      files.Canonical(to) != files.Canonical(from)) {
-    files.Remove(to);
-  }
-  DWORD ignored = 0;
-  files.Move(from.c_str(), to.c_str(), &ignored);
-}
-
-std::string StripNtPrefix(std::string name) {
-  if (name.starts_with("\\??\\")) name.erase(0, 4);
-  return name;
-}
-
-void PerformNtRenames(Registry& registry, FileSystem& files) {
-  auto value = registry.GetValue(kSessionManager, kPendingRenames);
-  if (!value) return;
-  // Source and destination in turn; an empty destination deletes the source,
-  // one marked "!" replaces what is there (Wine: wineboot, pendingRename).
-  std::vector<std::string> names;
-  std::string current;
-  for (BYTE b : value->data) {
-    if (b == 0) {
-      names.push_back(std::move(current));
-      current.clear();
-    } else {
-      current += static_cast<char>(b);
-    }
-  }
-  for (std::size_t i = 0; i + 1 < names.size() && !names[i].empty(); i += 2) {
-    std::string from = StripNtPrefix(names[i]);
-    std::string to = names[i + 1];
-    if (to.empty()) {
-      files.Remove(from);
-      continue;
-    }
-    bool replace = to.front() == '!';
-    if (replace) to.erase(0, 1);
-    RenameAtBoot(files, from, StripNtPrefix(to), replace);
-  }
-  registry.RemoveValue(kSessionManager, kPendingRenames);
-}
-
-void PerformWininitRenames(const std::string& windowsDir, FileSystem& files) {
-  std::string wininit = windowsDir + "\\" + kWininit;
-  auto bytes = files.ReadAll(wininit);
-  if (!bytes) return;
-  std::string text(bytes->begin(), bytes->end());
-  bool in_rename = false;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + start, end - start);
-    start = end + 1;
-    if (Trim(line).starts_with('[')) {
-      in_rename = IsRenameSection(line);
-      continue;
-    }
-    std::size_t eq = line.find('=');
-    if (!in_rename || eq == std::string_view::npos) continue;
-    std::string to = Trim(line.substr(0, eq));
-    std::string from = Trim(line.substr(eq + 1));
-    if (from.empty()) continue;
-    std::string upper = to;
-    for (char& c : upper)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (upper == "NUL") {
-      files.Remove(from);
-    } else {
-      RenameAtBoot(files, from, to, /*replace=*/true);
-    }
-  }
-  RenameAtBoot(files, wininit, windowsDir + "\\" + kWininitDone, /*replace=*/true);
-}
 
 }  // namespace
 
@@ -264,18 +153,12 @@ LRESULT Machine::SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 // --- The restart: every process ends (the spooler's too, so its DLLs are
-// unloaded), files held by other processes are let go, the file operations
-// left for the start are done, and the spooler starts afresh and loads the
-// monitors registered then.
+// unloaded), files held by other processes are let go, and the spooler starts
+// afresh and loads the monitors registered then.
 
 void Machine::Reboot() {
   services_.ShutDown(spooler_);
   files_.ReleaseAll();
-  if (profile_->nt_family) {
-    PerformNtRenames(registry_, files_);
-  } else {
-    PerformWininitRenames(profile_->windows_dir, files_);
-  }
   services_.StartSpoolerNow(spooler_);
   Journal("reboot", {});
 }

@@ -1,11 +1,8 @@
 // The service manager (Wine's checks no rights), the Spooler's stop in virtual
-// time, the window broadcast and the restart of the machine.
+// time, the restart of the machine and the window broadcast.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "sim_fixture.h"
-#include "winsim/machine_store.h"
 
 namespace orvane::winsim {
 namespace {
@@ -28,27 +25,11 @@ DWORD Error(Machine& m, bool ok) {
   return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
 }
 
-TEST(Services, Windows9xHasOnlyStubs) {
-  SimMachine m(WindowsVersion::kWin98);
-  SERVICE_STATUS status;
-  const SC_HANDLE none = kNullServiceHandle;
-  const std::function<bool()> calls[] = {
-      [&] { return m->OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT) != none; },
-      [&] { return m->OpenServiceA(none, "Spooler", kStartStop) != none; },
-      [&] { return m->ControlService(none, SERVICE_CONTROL_STOP, &status) != FALSE; },
-      [&] { return m->StartServiceA(none, 0, nullptr) != FALSE; },
-      [&] { return m->QueryServiceStatus(none, &status) != FALSE; },
-  };
-  for (const auto& call : calls) {
-    m->SetLastError(kPoison);
-    EXPECT_EQ(Error(*m, call()), 120u);
-  }
-}
-
 // OpenSCManagerA, then OpenServiceA("Spooler"), then QueryServiceStatus on
 // it: the machine and database, the name, the rights of a user who is no
 // administrator, the status record [Wine test service.c: test_open_scm,
-// test_open_svc, test_query_svc].
+// test_open_svc, test_query_svc]. Windows 95/98/ME export the service calls
+// from advapi32 as stubs that fail with 120 whatever they are given.
 TEST(Services, OpeningChecksNamesThenRights) {
   enum Step { kManager, kService, kQuery };
   struct Row {
@@ -60,7 +41,7 @@ TEST(Services, OpeningChecksNamesThenRights) {
     DWORD access;
     DWORD error;
   };
-  const auto xp = WindowsVersion::kWinXp, nt4 = WindowsVersion::kNt4;
+  const auto xp = WindowsVersion::kWinXp, nt4 = WindowsVersion::kNt4, w98 = WindowsVersion::kWin98;
   const Row rows[] = {
       {"user, all access", xp, false, kManager, nullptr, nullptr, SC_MANAGER_ALL_ACCESS, 5},
       {"user, create service", xp, false, kManager, nullptr, nullptr, 0x2, 5},
@@ -85,6 +66,9 @@ TEST(Services, OpeningChecksNamesThenRights) {
       {"query: no right", xp, true, kQuery, nullptr, "record", SERVICE_START, 5},
       {"query", xp, true, kQuery, nullptr, "record", SERVICE_QUERY_STATUS, 0},
       {"query: null handle", xp, true, kQuery, nullptr, nullptr, 0, ERROR_INVALID_HANDLE},
+      {"98: manager", w98, true, kManager, nullptr, nullptr, SC_MANAGER_CONNECT, 120},
+      {"98: service", w98, true, kService, nullptr, "Spooler", kStartStop, 120},
+      {"98: query", w98, true, kQuery, nullptr, "record", SERVICE_QUERY_STATUS, 120},
   };
   for (const Row& r : rows) {
     SimMachine m(r.version);
@@ -196,6 +180,10 @@ TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
   for (SC_HANDLE handle : {kNullServiceHandle, closed, manager, SC_HANDLE{0x1000}}) {
     RunSteps(m, handle, invalid);
   }
+  SimMachine w98(WindowsVersion::kWin98);  // the stubs of 95/98/ME
+  const StepRow stubs[] = {{"98: stop", 0, kStop, 120, 0, S::kRunning},
+                           {"98: start", 0, kStart, 120, 0, S::kRunning}};
+  RunSteps(w98, kNullServiceHandle, stubs);
   m->SetLastError(kPoison);
   EXPECT_EQ(m->OpenServiceA(service, "Spooler", kStartStop), kNullServiceHandle);
   EXPECT_EQ(m->GetLastError(), 6u) << "a service for a manager";
@@ -205,82 +193,15 @@ TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
   m->CloseServiceHandle(manager);
 }
 
-TEST(Services, AStopInProgressSurvivesSaveAndLoad) {
-  testing::TempDir dir;
-  {
-    MachineFolder folder(dir.path(), std::chrono::seconds(1), true);
-    Machine m(WindowsVersion::kWinXp, folder.drive_c());
-    m.services().SetSpoolerStopMs(1500);
-    SC_HANDLE service = OpenSpooler(m);
-    SERVICE_STATUS status;
-    ASSERT_TRUE(m.ControlService(service, SERVICE_CONTROL_STOP, &status));
-    m.Sleep(500);
-    m.CloseServiceHandle(service);
-    folder.Save(m);
-  }
-  for (int run = 0; run < 2; ++run) {  // the first run finds 1000 ms to go
-    MachineFolder folder(dir.path(), std::chrono::seconds(1));
-    auto m = folder.Load();
-    EXPECT_EQ(m->services().spooler_stop_ms(), 1500) << run;
-    EXPECT_EQ(m->services().SpoolerState(m->now_ms() + 999),
-              run == 0 ? S::kStopPending : S::kStopped) << run;
-    EXPECT_EQ(m->services().SpoolerState(m->now_ms() + 1000), S::kStopped) << run;
-    m->Sleep(1000);
-    folder.Save(*m);
-  }
-}
-
-// A restart releases files, starts the spooler and carries out the pending
-// replacements: PendingFileRenameOperations on NT ("!" replaces, an empty
-// target deletes), wininit.ini's [rename] on 98.
-TEST(Reboot, ReleasesFilesRestartsTheSpoolerAndReplacesFiles) {
+// A restart lets go of every file another process held or had loaded (the
+// spooler's start afresh shows in tests/setup's removals on 95/98/ME).
+TEST(Reboot, LetsGoOfFilesHeldOrLoaded) {
   SimMachine m(WindowsVersion::kWinXp);
-  FileSystem& files = m->files();
-  const std::string sys = m->profile().system_dir;
-  for (const char* f : {"orvmon.dll", "orvmon.new", "kept.dll", "kept.new", "gone.tmp"}) {
-    files.WriteAll(sys + "\\" + f, f);
-  }
-  files.WriteAll("C:\\held.log", "x");
-  files.MarkInUse(sys + "\\orvmon.dll");
-  files.HoldByOtherProcess("C:\\held.log", 0);
-  std::string ops;
-  for (const char* name : {"orvmon.new", "!orvmon.dll", "kept.new", "kept.dll", "gone.tmp"}) {
-    const bool bang = *name == '!';
-    ops += std::string(bang ? "!" : "") + "\\??\\" + sys + "\\" + (name + bang) + '\0';
-  }
-  ops += std::string(2, '\0');
-  const std::string session = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-  m->registry().PutValue(session, "PendingFileRenameOperations", REG_MULTI_SZ,
-                         std::vector<BYTE>(ops.begin(), ops.end()));
-  m->services().StopSpoolerNow(m->spooler());
+  for (const char* f : {"C:\\held.log", "C:\\loaded.dll"}) m->files().WriteAll(f, f);
+  m->files().HoldByOtherProcess("C:\\held.log", 0);
+  m->files().MarkInUse("C:\\loaded.dll");
   m->Reboot();
-  EXPECT_TRUE(m->services().SpoolerRunning(m->now_ms()));
-  EXPECT_TRUE(m->DeleteFileA("C:\\held.log")) << "no longer held";
-  auto text = [&](const std::string& path) {
-    auto bytes = files.ReadAll(path);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : "(missing)";
-  };
-  EXPECT_EQ(text(sys + "\\orvmon.dll"), "orvmon.new");
-  EXPECT_EQ(text(sys + "\\orvmon.new"), "(missing)");
-  EXPECT_EQ(text(sys + "\\kept.dll"), "kept.dll") << "a rename without ! does not replace";
-  EXPECT_EQ(text(sys + "\\gone.tmp"), "(missing)");
-  EXPECT_FALSE(m->registry().GetValue(session, "PendingFileRenameOperations"));
-  EXPECT_EQ(m.Events("reboot").size(), 1u);
-
-  SimMachine w98(WindowsVersion::kWin98);
-  w98->files().WriteAll("C:\\WINDOWS\\SYSTEM\\orvmon.new", "new");
-  w98->files().WriteAll("C:\\WINDOWS\\SYSTEM\\stale.tmp", "x");
-  w98->files().WriteAll("C:\\WINDOWS\\wininit.ini",
-                        "[Other]\r\nC:\\x=C:\\y\r\n[rename]\r\n"
-                        "NUL=C:\\WINDOWS\\SYSTEM\\stale.tmp\r\n"
-                        "C:\\WINDOWS\\SYSTEM\\orvmon.dll=C:\\WINDOWS\\SYSTEM\\orvmon.new\r\n");
-  w98->Reboot();
-  EXPECT_EQ(w98->files().ReadAll("C:\\WINDOWS\\SYSTEM\\orvmon.dll"),
-            (std::vector<BYTE>{'n', 'e', 'w'}));
-  for (const char* gone : {"SYSTEM\\orvmon.new", "SYSTEM\\stale.tmp", "wininit.ini"}) {
-    EXPECT_FALSE(w98->files().Exists(std::string("C:\\WINDOWS\\") + gone)) << gone;
-  }
-  EXPECT_TRUE(w98->files().Exists("C:\\WINDOWS\\WININIT.BAK"));
+  for (const char* f : {"C:\\held.log", "C:\\loaded.dll"}) EXPECT_TRUE(m->DeleteFileA(f)) << f;
 }
 
 // A window that does not answer a broadcast costs the timeout in virtual time,

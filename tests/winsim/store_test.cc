@@ -40,6 +40,8 @@ void Furnish(Machine& m) {
   m.SetModulePath("C:\\Program Files\\orvane\\setup.exe");
   m.SetClock(SYSTEMTIME{2004, 2, 0, 29, 23, 58, 7, 125});
   m.MessageBoxA(HWND{0}, "text with\ttab and\r\nbreak", "setup", MB_OK);
+  m.services().SetSpoolerStopMs(1500);  // a slow stop, 1000 ms of it still to go
+  m.services().Restore(ServiceState::kStopPending, m.now_ms() + 1000);
 }
 
 TEST(MachineFolder, WhatIsSavedComesBack) {
@@ -62,6 +64,8 @@ TEST(MachineFolder, WhatIsSavedComesBack) {
   EXPECT_EQ(FormatMachineIni(*m), before_ini);
   EXPECT_EQ(m->journal(), before_journal);
   EXPECT_EQ(m->clock().wMilliseconds, 125);
+  EXPECT_NE(before_ini.find("spooler_stop_remaining_ms=1000\nspooler_stop_ms=1500\n"),
+            std::string::npos);
   EXPECT_EQ(m->faults().faults().at(0).match, "setup|log\t");
   // The held, read-only log still refuses a writer after the reload.
   HANDLE h = m->CreateFileA("c:\\orvane\\res\\drivedir\\setup.log", GENERIC_WRITE, 0,
