@@ -15,9 +15,8 @@ namespace orvane::winsim {
 namespace {
 
 using namespace orvane::win;
-using testing::SimMachine;
+using namespace testing;
 
-constexpr DWORD kPoison = 0xDEADBEEF;
 const std::string kPrint = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print";
 const std::string kMonitorKey = kPrint + "\\Monitors\\ORVANE Monitor";
 const char* const kDriver = "ORVANE Printer Driver";
@@ -32,13 +31,6 @@ BOOL AddMonitor(Machine& m, const char* env = nullptr, const char* dll = "orvmon
                 const char* name = "ORVANE Monitor", DWORD level = 2) {
   MONITOR_INFO_2A info{name, env, dll};
   return m.AddMonitorA(nullptr, level, &info);
-}
-
-// The result of a call made after SetLastError(kPoison): 0 for a success that
-// left the value alone.
-DWORD Error(Machine& m, bool ok) {
-  const DWORD error = m.GetLastError();
-  return ok && error == kPoison ? 0 : error;
 }
 
 // A version-3 driver at level 6, its files in the driver folder.
@@ -87,6 +79,11 @@ TEST(AddMonitor, ChecksInWindowsOrderOnXpAnd98) {
     const char *env, *dll, *monitor;
     DWORD error;
   } rows[] = {
+      {"98: DLL missing", k98, 2, nullptr, "nosuch.dll", "ORVANE Monitor", ERROR_INVALID_PARAMETER},
+      {"98: NT environment", k98, 2, "Windows NT x86", "orvmon.dll", "ORVANE Monitor",
+       ERROR_INVALID_ENVIRONMENT},
+      {"98: success", k98, 2, "Windows 4.0", "orvmon.dll", "ORVANE Monitor", 0},
+      {"98: second add", k98, 2, nullptr, "orvmon.dll", "ORVANE Monitor", ERROR_ALREADY_EXISTS},
       {"level 1", kXp, 1, nullptr, "orvmon.dll", "ORVANE Monitor", ERROR_INVALID_LEVEL},
       {"empty name", kXp, 2, nullptr, "orvmon.dll", "", ERROR_INVALID_PARAMETER},
       {"foreign environment", kXp, 2, "Windows 4.0", "orvmon.dll", "ORVANE Monitor",
@@ -97,11 +94,6 @@ TEST(AddMonitor, ChecksInWindowsOrderOnXpAnd98) {
       {"success", kXp, 2, "windows nt X86", "orvmon.dll", "ORVANE Monitor", 0},
       {"second add", kXp, 2, nullptr, "orvmon.dll", "ORVANE Monitor",
        ERROR_PRINT_MONITOR_ALREADY_INSTALLED},
-      {"98: DLL missing", k98, 2, nullptr, "nosuch.dll", "ORVANE Monitor", ERROR_INVALID_PARAMETER},
-      {"98: NT environment", k98, 2, "Windows NT x86", "orvmon.dll", "ORVANE Monitor",
-       ERROR_INVALID_ENVIRONMENT},
-      {"98: success", k98, 2, "Windows 4.0", "orvmon.dll", "ORVANE Monitor", 0},
-      {"98: second add", k98, 2, nullptr, "orvmon.dll", "ORVANE Monitor", ERROR_ALREADY_EXISTS},
   };
   std::optional<SimMachine> m;
   for (const auto& r : rows) {
@@ -110,17 +102,13 @@ TEST(AddMonitor, ChecksInWindowsOrderOnXpAnd98) {
       PutMonitorDll(**m, "orvmon.dll");
       PutMonitorDll(**m, "orvmona.dll", false);
     }
-    (*m)->SetLastError(kPoison);
-    const BOOL ok = AddMonitor(**m, r.env, r.dll, r.monitor, r.level);
-    EXPECT_EQ(Error(**m, ok), r.error) << r.name;
+    const auto add = [&] { return AddMonitor(**m, r.env, r.dll, r.monitor, r.level); };
+    EXPECT_EQ(ErrorOf(**m, add), r.error) << r.name;
     EXPECT_EQ((*m)->registry().KeyExists(kMonitorKey),
               r.error == 0 || r.error == ERROR_PRINT_MONITOR_ALREADY_INSTALLED ||
                   r.error == ERROR_ALREADY_EXISTS)
         << r.name;
   }
-  m.emplace(kXp);
-  PutMonitorDll(**m, "orvmon.dll");
-  ASSERT_TRUE(AddMonitor(**m));
   EXPECT_TRUE((*m)->DeleteMonitorA(nullptr, "bogus", "ORVANE Monitor")) << "XP ignores it";
   EXPECT_FALSE((*m)->DeleteMonitorA(nullptr, nullptr, "ORVANE Monitor"));
   EXPECT_EQ((*m)->GetLastError(), ERROR_UNKNOWN_PRINT_MONITOR);
@@ -151,20 +139,18 @@ TEST(SpoolerService, UsersMayOnlyReadAndAStoppedSpoolerAnswers1722) {
   };
   m->SetAdministrator(false);
   for (std::size_t i = 0; i < std::size(calls); ++i) {
-    m->SetLastError(kPoison);
-    EXPECT_EQ(Error(*m, calls[i].second()), calls[i].first ? 5u : 0u) << "user, call " << i;
+    EXPECT_EQ(ErrorOf(*m, calls[i].second), calls[i].first ? 5u : 0u) << "user, call " << i;
   }
   EXPECT_TRUE(m->ClosePrinter(server));
   m->SetAdministrator(true);
   m->services().StopSpoolerNow(m->spooler());
   for (std::size_t i = 0; i < std::size(calls); ++i) {
-    m->SetLastError(kPoison);
-    EXPECT_EQ(Error(*m, calls[i].second()), RPC_S_SERVER_UNAVAILABLE) << "stopped, call " << i;
+    EXPECT_EQ(ErrorOf(*m, calls[i].second), RPC_S_SERVER_UNAVAILABLE) << "stopped, call " << i;
   }
-  EXPECT_FALSE(AddMonitor(*m, nullptr, "orvmon.dll", "ORVANE Monitor", 1));
-  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_LEVEL) << "checked by the client";
-  EXPECT_FALSE(m->ClosePrinter(kNullHandle));
-  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_HANDLE) << "checked by the client";
+  const auto levelOne = [&] { return AddMonitor(*m, nullptr, "orvmon.dll", "ORVANE Monitor", 1); };
+  EXPECT_EQ(ErrorOf(*m, levelOne), ERROR_INVALID_LEVEL) << "checked by the client";
+  const auto closeNull = [&] { return m->ClosePrinter(kNullHandle); };
+  EXPECT_EQ(ErrorOf(*m, closeNull), ERROR_INVALID_HANDLE) << "checked by the client";
 }
 
 TEST(PrinterDrivers, EnvironmentsLevelsVersionsAndFiles) {
@@ -193,21 +179,29 @@ TEST(PrinterDrivers, EnvironmentsLevelsVersionsAndFiles) {
     d.info.cVersion = r.cVersion;
     char dir[64] = "untouched";
     DWORD needed = 0;
-    m->SetLastError(kPoison);
-    const BOOL ok = r.env ? m->GetPrinterDriverDirectoryA(nullptr, r.env, 1, dir, &needed)
-                          : m->AddPrinterDriverA(nullptr, r.level, &d.info);
-    EXPECT_EQ(Error(*m, ok), r.error) << r.name;
+    const auto call = [&] {
+      return r.env ? m->GetPrinterDriverDirectoryA(nullptr, r.env, 1, dir, &needed)
+                   : m->AddPrinterDriverA(nullptr, r.level, &d.info);
+    };
+    EXPECT_EQ(ErrorOf(*m, call), r.error) << r.name;
     if (r.env) {
       EXPECT_STREQ(dir, r.error ? "untouched" : "C:\\WINDOWS\\SYSTEM") << r.name;
     }
   }
 }
 
-// The objects a printer uses refuse deletion until it is gone; a handle of a
-// deleted printer answers 1905, a restart of the spooler makes handles stale.
-TEST(Printers, RefusalsObjectsInUseAndHandles) {
+// A key the installer wrote is no printer, and AddPrinterA keeps its data; a
+// handle of a deleted printer answers 1905, its key goes whole; a restart of
+// the spooler makes handles stale. (The objects a printer uses refuse deletion
+// while it is there: tests/setup's removals with the printer refused.)
+TEST(Printers, RefusalsKeysAndHandles) {
   SimMachine m(kXp);
   InstallMonitorAndDriver(*m);
+  const std::string key = kPrint + "\\Printers\\ORVANE";
+  m->registry().PutValue(key + "\\PrinterDriverData", "PrinterData", REG_BINARY, {1, 2});
+  HANDLE h = kNullHandle;
+  EXPECT_EQ(ErrorOf(*m, [&] { return m->OpenPrinterA("ORVANE", &h, nullptr); }),
+            ERROR_INVALID_PRINTER_NAME) << "a key with data only";
   const std::pair<PRINTER_INFO_2A, DWORD> rows[] = {
       {Printer("ORVANE", "NOPORT:"), ERROR_UNKNOWN_PORT},
       {Printer("ORVANE", "ORVANEPORT", "nosuch"), ERROR_UNKNOWN_PRINTPROCESSOR},
@@ -215,19 +209,15 @@ TEST(Printers, RefusalsObjectsInUseAndHandles) {
       {Printer("ORVANE", "orvaneport"), 0},  // ports compare without case
       {Printer(), ERROR_PRINTER_ALREADY_EXISTS},
   };
-  for (const auto& [printer, error] : rows) {
-    m->SetLastError(kPoison);
-    HANDLE h = m->AddPrinterA(nullptr, 2, &printer);
-    EXPECT_EQ(Error(*m, h != kNullHandle), error) << printer.pPortName << printer.pPrinterName;
+  for (const auto& row : rows) {
+    const auto add = [&] { return h = m->AddPrinterA(nullptr, 2, &row.first); };
+    EXPECT_EQ(ErrorOf(*m, add), row.second) << row.first.pPortName << row.first.pPrinterName;
     if (h != kNullHandle) m->ClosePrinter(h);
   }
-  EXPECT_FALSE(m->DeletePrinterDriverA(nullptr, nullptr, kDriver));
-  EXPECT_EQ(m->GetLastError(), ERROR_PRINTER_DRIVER_IN_USE);
-  EXPECT_FALSE(m->DeleteMonitorA(nullptr, nullptr, "ORVANE Monitor"));
-  EXPECT_EQ(m->GetLastError(), ERROR_PRINT_MONITOR_IN_USE);
+  EXPECT_TRUE(m->registry().GetValue(key + "\\PrinterDriverData", "PrinterData"));
 
   PRINTER_DEFAULTSA all{nullptr, nullptr, PRINTER_ALL_ACCESS};
-  HANDLE h = HANDLE{0x99};
+  h = HANDLE{0x99};
   const struct {
     const char* name;
     HANDLE* out;
@@ -242,104 +232,76 @@ TEST(Printers, RefusalsObjectsInUseAndHandles) {
   };
   for (const auto& r : opens) {
     m->SetAdministrator(r.admin);
-    m->SetLastError(kPoison);
-    const BOOL ok = m->OpenPrinterA(r.name, r.out, r.defaults);
-    EXPECT_EQ(Error(*m, ok), r.error) << r.name << r.admin;
-    if (!ok) continue;
-    EXPECT_FALSE(m->DeletePrinter(h)) << "a handle for use only";
-    EXPECT_EQ(m->GetLastError(), ERROR_ACCESS_DENIED);
+    const DWORD error = ErrorOf(*m, [&] { return m->OpenPrinterA(r.name, r.out, r.defaults); });
+    EXPECT_EQ(error, r.error) << r.name << r.admin;
+    if (error) continue;
+    EXPECT_EQ(ErrorOf(*m, [&] { return m->DeletePrinter(h); }), ERROR_ACCESS_DENIED)
+        << "a handle for use only";
     EXPECT_TRUE(m->ClosePrinter(h));
-    EXPECT_FALSE(m->ClosePrinter(h)) << "closed twice";
-    EXPECT_EQ(m->GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(ErrorOf(*m, [&] { return m->ClosePrinter(h); }), ERROR_INVALID_HANDLE)
+        << "closed twice";
   }
   m->SetAdministrator(true);
   HANDLE stale = kNullHandle;
   ASSERT_TRUE(m->OpenPrinterA("orvane", &h, &all));
   ASSERT_TRUE(m->OpenPrinterA("ORVANE", &stale, &all));
   ASSERT_TRUE(m->DeletePrinter(h));
-  EXPECT_FALSE(m->DeletePrinter(h));
-  EXPECT_EQ(m->GetLastError(), 1905u) << "ERROR_PRINTER_DELETED";
+  EXPECT_EQ(ErrorOf(*m, [&] { return m->DeletePrinter(h); }), 1905u) << "ERROR_PRINTER_DELETED";
+  EXPECT_FALSE(m->registry().KeyExists(key));
+  EXPECT_EQ(m->LeakReport(), (std::vector<std::string>{"2 printer handle(s) left open"}));
   EXPECT_TRUE(m->ClosePrinter(h));
   EXPECT_TRUE(m->DeletePrinterDriverA(nullptr, "Windows NT x86", kDriver));
-  EXPECT_FALSE(m->DeletePrinterDriverA(nullptr, nullptr, kDriver));
-  EXPECT_EQ(m->GetLastError(), ERROR_UNKNOWN_PRINTER_DRIVER);
+  EXPECT_EQ(ErrorOf(*m, [&] { return m->DeletePrinterDriverA(nullptr, nullptr, kDriver); }),
+            ERROR_UNKNOWN_PRINTER_DRIVER);
   m->services().StopSpoolerNow(m->spooler());
   m->services().StartSpoolerNow(m->spooler());
-  EXPECT_FALSE(m->DeletePrinter(stale));
-  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(ErrorOf(*m, [&] { return m->DeletePrinter(stale); }), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(m->ClosePrinter(stale)) << "stale, and gone";
   EXPECT_EQ(m->spooler().OpenHandleCount(), 0u);
 }
 
-// A key the installer wrote is no printer, and AddPrinterA keeps its data;
-// DeletePrinter takes the whole key.
-TEST(Printers, AKeyWrittenByTheInstallerIsNoPrinterAndKeepsItsData) {
-  SimMachine m(kXp);
-  InstallMonitorAndDriver(*m);
-  const std::string printer = kPrint + "\\Printers\\ORVANE";
-  m->registry().PutValue(printer + "\\PrinterDriverData", "PrinterData", REG_BINARY, {1, 2});
-  HANDLE h = kNullHandle;
-  m->SetLastError(kPoison);
-  EXPECT_FALSE(m->OpenPrinterA("ORVANE", &h, nullptr));
-  EXPECT_EQ(m->GetLastError(), ERROR_INVALID_PRINTER_NAME);
-  PRINTER_INFO_2A p = Printer();
-  h = m->AddPrinterA(nullptr, 2, &p);
-  EXPECT_TRUE(m->registry().GetValue(printer + "\\PrinterDriverData", "PrinterData"));
-  ASSERT_TRUE(m->DeletePrinter(h));
-  EXPECT_FALSE(m->registry().KeyExists(printer));
-  EXPECT_EQ(m->LeakReport(), (std::vector<std::string>{"1 printer handle(s) left open"}));
-  EXPECT_TRUE(m->ClosePrinter(h));
+// The "ask the size" protocol of a listing (an installation asks once, with
+// room; orvcheck asks the size first): 122 and the size needed for no buffer
+// and for one a byte too small (nothing returned, the entries untouched), then
+// success; a foreign level 1801.
+template <class Entry, class List>
+void CheckListing(Machine& m, const char* name, DWORD level, DWORD refused, List list) {
+  std::vector<Entry> entries(1);
+  DWORD needed = kPoison, returned = kPoison;
+  const auto ask = [&](DWORD asked, DWORD size) {
+    return ErrorOf(m, [&] { return list(asked, size, &needed, &returned, &entries); });
+  };
+  EXPECT_EQ(ask(level, 0), ERROR_INSUFFICIENT_BUFFER) << name;
+  const DWORD size = needed;
+  EXPECT_EQ(ask(level, size - 1), ERROR_INSUFFICIENT_BUFFER) << name;
+  EXPECT_EQ(std::vector<DWORD>({needed, returned, DWORD(entries.size())}),
+            std::vector<DWORD>({size, 0, 1}))
+      << name << ": needed, returned, entries untouched";
+  EXPECT_EQ(ask(level, size), 0u) << name;
+  EXPECT_EQ(returned, entries.size()) << name;
+  EXPECT_EQ(ask(refused, 4096), ERROR_INVALID_LEVEL) << name;
 }
 
-// The "ask the size" protocol of every listing (an installation asks once, with
-// room): 122 and the size needed for a buffer too small (entries untouched),
-// then success; a foreign level 1801.
 TEST(Listings, BufferProtocolOfTheSpoolersListings) {
   SimMachine m(kXp);
   InstallMonitorAndDriver(*m);
   PRINTER_INFO_2A p = Printer();
   ASSERT_TRUE(m->ClosePrinter(m->AddPrinterA(nullptr, 2, &p)));
-  using List = std::function<BOOL(DWORD level, DWORD size, DWORD*, DWORD*, std::size_t*)>;
-  auto listing = [&](auto call, auto entry) -> List {
-    return [&m, call, entry](DWORD level, DWORD size, DWORD* need, DWORD* got, std::size_t* n) {
-      std::vector<decltype(entry)> e(1);
-      const BOOL ok = call(*m, level, size, need, got, &e);
-      *n = e.size();
-      return ok;
-    };
-  };
-  const struct {
-    const char* name;
-    DWORD level, refused;
-    List list;
-  } listings[] = {
-      {"ports", 2, 3, listing([](Machine& x, DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
-         return x.EnumPortsA(nullptr, l, s, n, r, e); }, PortInfo2{})},
-      {"monitors", 1, 3, listing([](Machine& x, DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
-         return x.EnumMonitorsA(nullptr, l, s, n, r, e); }, MonitorInfo1{})},
-      {"printers", 2, 1, listing([](Machine& x, DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
-         return x.EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, l, s, n, r, e); }, PrinterInfo2{})},
-      {"drivers", 3, 2, listing([](Machine& x, DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
-         return x.EnumPrinterDriversA(nullptr, nullptr, l, s, n, r, e); }, DriverInfo3{})},
-  };
-  for (const auto& [name, level, refused, list] : listings) {
-    DWORD needed = kPoison, returned = kPoison;
-    std::size_t count = 0;
-    EXPECT_FALSE(list(level, 0, &needed, &returned, &count)) << name;
-    ASSERT_GT(needed, 0u) << name;
-    const DWORD size = needed;
-    m->SetLastError(kPoison);
-    EXPECT_FALSE(list(level, size - 1, &needed, &returned, &count)) << name;
-    EXPECT_EQ(std::vector<DWORD>({m->GetLastError(), needed, returned, DWORD(count)}),
-              std::vector<DWORD>({ERROR_INSUFFICIENT_BUFFER, size, 0, 1}))
-        << name << ": error, needed, returned, entries untouched";
-    m->SetLastError(kPoison);
-    EXPECT_TRUE(list(level, size, &needed, &returned, &count)) << name;
-    EXPECT_EQ(m->GetLastError(), kPoison) << name;
-    EXPECT_EQ(returned, count) << name;
-    EXPECT_FALSE(list(refused, 4096, &needed, &returned, &count)) << name;
-    EXPECT_EQ(m->GetLastError(), ERROR_INVALID_LEVEL) << name;
-  }
+  CheckListing<PortInfo2>(*m, "ports", 2, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
+    return m->EnumPortsA(nullptr, l, s, n, r, e);
+  });
+  CheckListing<MonitorInfo1>(*m, "monitors", 1, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                       auto* e) {
+    return m->EnumMonitorsA(nullptr, l, s, n, r, e);
+  });
+  CheckListing<PrinterInfo2>(*m, "printers", 2, 1, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                       auto* e) {
+    return m->EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, l, s, n, r, e);
+  });
+  CheckListing<DriverInfo3>(*m, "drivers", 3, 2, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                     auto* e) {
+    return m->EnumPrinterDriversA(nullptr, nullptr, l, s, n, r, e);
+  });
 }
 
 }  // namespace
