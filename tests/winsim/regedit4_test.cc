@@ -88,9 +88,7 @@ TEST(Regedit4Test, ImportMergesAndRemoves) {
   reg.PutValue("HKLM\\Software\\Keep", "a", win::REG_SZ, Bytes("a\0"sv));
   reg.PutValue("HKLM\\Software\\Keep", "b", win::REG_SZ, Bytes("b\0"sv));
   win::HKEY sub = win::kNullKey;
-  ASSERT_EQ(reg.OpenKey(win::HKEY_LOCAL_MACHINE, "Software\\Old\\Sub",
-                        win::KEY_READ, &sub),
-            0);
+  ASSERT_EQ(reg.OpenKey(win::HKEY_LOCAL_MACHINE, "Software\\Old\\Sub", win::KEY_READ, &sub), 0);
   reg.ImportRegedit4(
       "REGEDIT4\n"
       "\n"
@@ -107,17 +105,10 @@ TEST(Regedit4Test, ImportMergesAndRemoves) {
       "@=\"d\"\r\n");
   EXPECT_FALSE(reg.KeyExists("HKLM\\Software\\Old"));
   EXPECT_FALSE(reg.KeyExists("HKLM\\Software\\Missing"));
-  std::vector<std::string> names;
-  for (const RegValue& v : reg.Values("HKLM\\Software\\Keep")) {
-    names.push_back(v.name);
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"b", "c", "h"}));
-  EXPECT_EQ(reg.GetValue("HKLM\\Software\\Keep", "c")->data,
-            (std::vector<BYTE>{1, 0, 0, 0}));
-  EXPECT_EQ(reg.GetValue("HKLM\\Software\\Keep", "h")->data,
-            (std::vector<BYTE>{1, 2}));
-  EXPECT_EQ(reg.GetValue("HKLM\\Software\\Keep\\New", "")->data,
-            Bytes("d\0"sv));
+  EXPECT_EQ(reg.ExportRegedit4("HKLM\\Software\\Keep"),
+            "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Keep]\r\n\"b\"=\"b\"\r\n"
+            "\"c\"=dword:00000001\r\n\"h\"=hex:01,02\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Keep\\New]\r\n@=\"d\"\r\n\r\n");
   DWORD cb = 0;  // the removed key was open
   EXPECT_EQ(reg.QueryValue(sub, "v", nullptr, {}, &cb), 1018);
   EXPECT_EQ(reg.CloseKey(sub), 0);
