@@ -190,11 +190,34 @@ TEST(PrinterDrivers, EnvironmentsLevelsVersionsAndFiles) {
   }
 }
 
-// A key the installer wrote is no printer, and AddPrinterA keeps its data; a
-// handle of a deleted printer answers 1905, its key goes whole; a restart of
-// the spooler makes handles stale. (The objects a printer uses refuse deletion
-// while it is there: tests/setup's removals with the printer refused.)
-TEST(Printers, RefusalsKeysAndHandles) {
+// The "ask the size" protocol of a listing (an installation asks once, with
+// room; orvcheck asks the size first): 122 and the size needed for no buffer
+// and for one a byte too small (nothing returned, the entries untouched), then
+// success; a foreign level 1801.
+template <class Entry, class List>
+void CheckListing(Machine& m, const char* name, DWORD level, DWORD refused, List list) {
+  std::vector<Entry> entries(1);
+  DWORD needed = kPoison, returned = kPoison;
+  const auto ask = [&](DWORD asked, DWORD size) {
+    return ErrorOf(m, [&] { return list(asked, size, &needed, &returned, &entries); });
+  };
+  EXPECT_EQ(ask(level, 0), ERROR_INSUFFICIENT_BUFFER) << name;
+  const DWORD size = needed;
+  EXPECT_EQ(ask(level, size - 1), ERROR_INSUFFICIENT_BUFFER) << name;
+  EXPECT_EQ(std::vector<DWORD>({needed, returned, DWORD(entries.size())}),
+            std::vector<DWORD>({size, 0, 1}))
+      << name << ": needed, returned, entries untouched";
+  EXPECT_EQ(ask(level, size), 0u) << name;
+  EXPECT_EQ(returned, entries.size()) << name;
+  EXPECT_EQ(ask(refused, 4096), ERROR_INVALID_LEVEL) << name;
+}
+
+// A key the installer wrote is no printer, and AddPrinterA keeps its data; the
+// listings' protocol; a handle of a deleted printer answers 1905, its key goes
+// whole; a restart of the spooler makes handles stale. (The objects a printer
+// uses refuse deletion while it is there: tests/setup's removals with the
+// printer refused.)
+TEST(Printers, RefusalsKeysListingsAndHandles) {
   SimMachine m(kXp);
   InstallMonitorAndDriver(*m);
   const std::string key = kPrint + "\\Printers\\ORVANE";
@@ -215,6 +238,21 @@ TEST(Printers, RefusalsKeysAndHandles) {
     if (h != kNullHandle) m->ClosePrinter(h);
   }
   EXPECT_TRUE(m->registry().GetValue(key + "\\PrinterDriverData", "PrinterData"));
+  CheckListing<PortInfo2>(*m, "ports", 2, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
+    return m->EnumPortsA(nullptr, l, s, n, r, e);
+  });
+  CheckListing<MonitorInfo1>(*m, "monitors", 1, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                       auto* e) {
+    return m->EnumMonitorsA(nullptr, l, s, n, r, e);
+  });
+  CheckListing<PrinterInfo2>(*m, "printers", 2, 1, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                       auto* e) {
+    return m->EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, l, s, n, r, e);
+  });
+  CheckListing<DriverInfo3>(*m, "drivers", 3, 2, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
+                                                     auto* e) {
+    return m->EnumPrinterDriversA(nullptr, nullptr, l, s, n, r, e);
+  });
 
   PRINTER_DEFAULTSA all{nullptr, nullptr, PRINTER_ALL_ACCESS};
   h = HANDLE{0x99};
@@ -258,50 +296,6 @@ TEST(Printers, RefusalsKeysAndHandles) {
   EXPECT_EQ(ErrorOf(*m, [&] { return m->DeletePrinter(stale); }), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(m->ClosePrinter(stale)) << "stale, and gone";
   EXPECT_EQ(m->spooler().OpenHandleCount(), 0u);
-}
-
-// The "ask the size" protocol of a listing (an installation asks once, with
-// room; orvcheck asks the size first): 122 and the size needed for no buffer
-// and for one a byte too small (nothing returned, the entries untouched), then
-// success; a foreign level 1801.
-template <class Entry, class List>
-void CheckListing(Machine& m, const char* name, DWORD level, DWORD refused, List list) {
-  std::vector<Entry> entries(1);
-  DWORD needed = kPoison, returned = kPoison;
-  const auto ask = [&](DWORD asked, DWORD size) {
-    return ErrorOf(m, [&] { return list(asked, size, &needed, &returned, &entries); });
-  };
-  EXPECT_EQ(ask(level, 0), ERROR_INSUFFICIENT_BUFFER) << name;
-  const DWORD size = needed;
-  EXPECT_EQ(ask(level, size - 1), ERROR_INSUFFICIENT_BUFFER) << name;
-  EXPECT_EQ(std::vector<DWORD>({needed, returned, DWORD(entries.size())}),
-            std::vector<DWORD>({size, 0, 1}))
-      << name << ": needed, returned, entries untouched";
-  EXPECT_EQ(ask(level, size), 0u) << name;
-  EXPECT_EQ(returned, entries.size()) << name;
-  EXPECT_EQ(ask(refused, 4096), ERROR_INVALID_LEVEL) << name;
-}
-
-TEST(Listings, BufferProtocolOfTheSpoolersListings) {
-  SimMachine m(kXp);
-  InstallMonitorAndDriver(*m);
-  PRINTER_INFO_2A p = Printer();
-  ASSERT_TRUE(m->ClosePrinter(m->AddPrinterA(nullptr, 2, &p)));
-  CheckListing<PortInfo2>(*m, "ports", 2, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r, auto* e) {
-    return m->EnumPortsA(nullptr, l, s, n, r, e);
-  });
-  CheckListing<MonitorInfo1>(*m, "monitors", 1, 3, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
-                                                       auto* e) {
-    return m->EnumMonitorsA(nullptr, l, s, n, r, e);
-  });
-  CheckListing<PrinterInfo2>(*m, "printers", 2, 1, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
-                                                       auto* e) {
-    return m->EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, l, s, n, r, e);
-  });
-  CheckListing<DriverInfo3>(*m, "drivers", 3, 2, [&](DWORD l, DWORD s, DWORD* n, DWORD* r,
-                                                     auto* e) {
-    return m->EnumPrinterDriversA(nullptr, nullptr, l, s, n, r, e);
-  });
 }
 
 }  // namespace
