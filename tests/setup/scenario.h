@@ -29,8 +29,7 @@ class Scenario {
   }
   winsim::Machine& operator*() { return machine_; }
   winsim::Machine* operator->() { return &machine_; }
-  // The host folder that holds drive_c: with machine.ini and system.reg saved in it, a
-  // machine folder that `winsim` reads.
+  // The host folder that holds drive_c.
   const std::filesystem::path& folder() const { return folder_.path(); }
 
   // Runs setup with these arguments, as a user would start it; its exit code.

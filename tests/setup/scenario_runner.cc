@@ -12,7 +12,6 @@
 
 #include "setup/scenario.h"
 #include "tools/state/machine_state.h"
-#include "winsim/machine_store.h"
 
 namespace orvane {
 namespace {
@@ -100,10 +99,8 @@ std::string Readable(const std::string& rendering, const std::optional<std::vect
 // ("name"=value | ...), a driver folder's files on one line, a log's texts on one line
 // (joined by " / "), short texts readable.
 State StateOf(Scenario& s) {
-  std::ofstream(s.folder() / "machine.ini") << winsim::FormatMachineIni(*s);  // no flushes
-  std::ofstream(s.folder() / "system.reg") << s->registry().ExportRegedit4();
-  const std::string text =
-      tools::FormatState(tools::ReadMachineState(s.folder().string(), "c:\\orvane"));
+  const tools::MachineState items = tools::SimulatedMachineState(
+      s->registry(), s->profile(), s->module_path(), (s.folder() / "drive_c").string());
   const auto root = s->registry().GetValue("HKLM\\Software\\Orvane", "Path");
   const std::map<std::string, std::string> folders = {
       {"%SETUP%", s->module_path().substr(0, s->module_path().rfind('\\'))},
@@ -112,9 +109,8 @@ State StateOf(Scenario& s) {
       {"%ROOT%", root ? std::string(root->data.begin(), root->data.end() - 1) + "orvane" : ""}};
   State state;
   std::map<std::string, std::map<int, std::string>> logs;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    std::string identity = line.substr(0, line.find('\t')), shown = line.substr(line.find('\t') + 1);
+  for (const auto& [listed, rendering] : items) {
+    std::string identity = listed, shown = rendering;
     const std::size_t quote = identity.rfind(" \""), slash = identity.rfind('\\');
     if (identity.starts_with("file %")) {
       const std::size_t role = identity.find('%', 6) + 1;
@@ -199,9 +195,11 @@ Lines Outcome(const Row& row) {
       s->files().Remove(rest);
     } else if (verb == "readonly") {  // as on a CD
       s->files().SetAttributes(rest, win::FILE_ATTRIBUTE_READONLY);
-    } else if (verb == "held") {  // open in another program that reads it and shares all
-      s->files().HoldByOtherProcess(rest, win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
-                                    win::GENERIC_READ);
+    } else if (verb == "held") {  // held [write] PATH: another program reads (writes) it, shares all
+      const bool write = rest.starts_with("write ");
+      s->files().HoldByOtherProcess(rest.substr(write ? 6 : 0),
+                                    win::FILE_SHARE_READ | win::FILE_SHARE_WRITE,
+                                    win::GENERIC_READ | (write ? win::GENERIC_WRITE : 0));
     } else if (verb == "unreg") {
       s->registry().RemoveTree(rest);
     } else if (verb == "reg" && equals != std::string::npos) {  // reg KEY\\NAME = sz|expand TEXT

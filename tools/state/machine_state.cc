@@ -292,7 +292,6 @@ MachineState ReadWinsimMachine(const fs::path& dir) {
   std::string ini = ReadFile(dir / "machine.ini");
   auto version = winsim::ParseVersion(Ini(ini, "windows"));
   if (!version) throw StateError((dir / "machine.ini").string() + ": no known windows=");
-  const winsim::VersionProfile& profile = winsim::Profile(*version);
   Registry registry;
   try {
     registry.ImportRegedit4(ReadFile(dir / "system.reg"));
@@ -300,22 +299,8 @@ MachineState ReadWinsimMachine(const fs::path& dir) {
     throw StateError((dir / "system.reg").string() + ":" + std::to_string(e.line()) + ": " +
                      e.what());
   }
-  MachineState state;
-  AddRegistry(registry, state);
-  AddSpoolerView(registry, profile, state);
-  std::string setup = FolderOf(Ini(ini, "module"));
-  fs::path driveC = dir / "drive_c";
-  std::vector<Role> roles = {{"%SETUP%", setup, HostPath(driveC, setup)},
-                             {"%SYSTEM%", profile.system_dir, HostPath(driveC, profile.system_dir)}};
-  // 95/98/ME keep the driver files in the system folder itself: one name.
-  if (Lower(profile.driver_dir) != Lower(profile.system_dir)) {
-    roles.push_back({"%DRIVERS%", profile.driver_dir, HostPath(driveC, profile.driver_dir)});
-  }
-  if (auto root = RootFolder(registry, setup)) {
-    roles.push_back({"%ROOT%", *root, HostPath(driveC, *root)});
-  }
-  AddFiles(roles, state);
-  return state;
+  return SimulatedMachineState(registry, winsim::Profile(*version), Ini(ini, "module"),
+                               (dir / "drive_c").string());
 }
 
 MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
@@ -354,6 +339,27 @@ MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
 }
 
 }  // namespace
+
+MachineState SimulatedMachineState(const winsim::Registry& registry,
+                                   const winsim::VersionProfile& profile,
+                                   const std::string& modulePath, const std::string& driveCPath) {
+  MachineState state;
+  AddRegistry(registry, state);
+  AddSpoolerView(registry, profile, state);
+  std::string setup = FolderOf(modulePath);
+  fs::path driveC = driveCPath;
+  std::vector<Role> roles = {{"%SETUP%", setup, HostPath(driveC, setup)},
+                             {"%SYSTEM%", profile.system_dir, HostPath(driveC, profile.system_dir)}};
+  // 95/98/ME keep the driver files in the system folder itself: one name.
+  if (Lower(profile.driver_dir) != Lower(profile.system_dir)) {
+    roles.push_back({"%DRIVERS%", profile.driver_dir, HostPath(driveC, profile.driver_dir)});
+  }
+  if (auto root = RootFolder(registry, setup)) {
+    roles.push_back({"%ROOT%", *root, HostPath(driveC, *root)});
+  }
+  AddFiles(roles, state);
+  return state;
+}
 
 MachineState ReadMachineState(const std::string& path, const std::string& setupDir) {
   fs::path dir(path);

@@ -25,6 +25,11 @@
 #include <stdexcept>
 #include <string>
 
+namespace orvane::winsim {
+class Registry;
+struct VersionProfile;
+}  // namespace orvane::winsim
+
 namespace orvane::tools {
 
 // Identity to rendering, sorted by identity.
@@ -40,6 +45,12 @@ class StateError : public std::runtime_error {
 // setupDir names the folder setup.exe ran from (C:\ form). Throws StateError
 // when DIR is none of these or cannot be read.
 MachineState ReadMachineState(const std::string& path, const std::string& setupDir);
+
+// The same of a simulated machine in memory: its registry, its Windows, the path of the
+// running setup.exe and the host folder that is its drive C:.
+MachineState SimulatedMachineState(const winsim::Registry& registry,
+                                   const winsim::VersionProfile& profile,
+                                   const std::string& modulePath, const std::string& driveCPath);
 
 // The state as text, one item a line, and back.
 std::string FormatState(const MachineState& state);
