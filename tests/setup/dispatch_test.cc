@@ -1,12 +1,11 @@
-// Setup as it is started: the command line taken apart, the three run modes it
-// picks (what was shown, what was started), and the programs `winsim` and
-// `setup` as a user runs them, with the exit codes and messages of the host.
+// Setup as it is started: the command line taken apart (the run modes it picks
+// are rows of scenarios.txt), and the programs `winsim` and `setup` as a user
+// runs them, with the exit codes and messages of the host.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "setup/scenario.h"
@@ -43,59 +42,6 @@ TEST(CommandLine, TheProgramNameIsStrippedAndArgumentsQuotedAsWindowsDoes) {
   };
   for (const Built& b : built)
     EXPECT_EQ(BuildProcessCommandLine("C:\\o\\setup.exe", b.args), b.line);
-}
-
-TEST(Dispatch, TheCommandLinePicksInstallQuestionOrAHiddenStart) {
-  const std::string no = "msgbox|setup|4|7|Are your sure you want to uninstall orvane?\n";
-  const std::string started = "process|1|0x200|cb=68 flags=0x1 show=0 zero=yes|env=own|app=null|"
-                              "dir=null|ran=C:\\\\";
-  const std::string hidden = "process|0|0x200|cb=68 flags=0x1 show=0 zero=yes|env=own|app=null|"
-                             "dir=null|ran=none|";
-  struct Row { const char* line; int answer; std::string shown; };  // "install": the log's start
-  const Row rows[] = {
-      {"\"C:\\orvane\\setup.exe\"   ", 0, "install"}, {"C:\\orvane\\setup.exe \t ", 0, "install"},
-      {"\"C:\\orvane\\setup.exe\" uninstall", win::IDNO, no},
-      {"C:\\orvane\\setup.exe \t uninstall", win::IDNO, no},
-      {"\"C:\\Program Files\\orv.1\\OrvSetup.EXE\" uninstall", win::IDNO,
-       "msgbox|OrvSetup|4|7|Are your sure you want to uninstall orvane?\n"},
-      {"\"C:\\orvane\\setup.exe\" uninstall", win::IDYES, "removal"},
-      {"a Uninstall", 0, hidden + "Uninstall\n"}, {"a /uninstall", 0, hidden + "/uninstall\n"},
-      {"a uninstall ", 0, hidden + "uninstall \n"}, {"a uninstall x", 0, hidden + "uninstall x\n"},
-      {"a \"C:\\P F\\t.exe\" /x \"a b\"  ", 0,
-       started + "P F\\\\t.exe|\"C:\\\\P F\\\\t.exe\" /x \"a b\"  \n"},
-      {"a notepad readme.txt", 0,
-       started + "WINDOWS\\\\system32\\\\notepad.exe|notepad readme.txt\n"},
-      // The user's own command line keeps Windows' search: setup's folder first.
-      {"a rundll32.exe x", 0, started + "orvane\\\\rundll32.exe|rundll32.exe x\n"},
-  };
-  for (const Row& r : rows) {
-    setup_test::TestMachine machine;
-    machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");  // the log's folder
-    for (const char* program : {"C:\\P F\\t.exe", "C:\\orvane\\rundll32.exe",
-                                "C:\\WINDOWS\\system32\\notepad.exe", "C:\\D\\rundll32.exe"})
-      machine->files().WriteAll(program, "MZ");
-    machine->files().SetCurrentDirectory("C:\\D");
-    if (r.line[0] == '"') machine->SetModulePath(std::string(r.line + 1, strchr(r.line + 1, '"')));
-    if (r.answer) machine->answers().push_back(r.answer);
-    machine->SetCommandLine(r.line);
-    SetupApp app;
-    EXPECT_EQ(AfxWinMain(*machine, app), 0) << r.line;
-    std::string shown, log = setup_test::FileText(*machine, "C:\\orvane\\res\\drivedir\\setup.log");
-    for (std::string line : machine->journal()) {
-      std::replace(line.begin(), line.end(), '\t', '|');
-      shown += line + "\n";
-    }
-    if (r.shown == "install") {
-      EXPECT_TRUE(log.starts_with("07-04-03: 09:05is_winnt = TRUE\r\n")) << log;
-    } else if (r.shown == "removal") {  // the question, the restarts' pauses, a closing box
-      EXPECT_TRUE(shown.starts_with("msgbox|setup|4|6|Are your sure")) << shown;
-      EXPECT_NE(shown.find("\nsleep|500\n"), std::string::npos) << shown;
-      EXPECT_EQ(shown.rfind("\nmsgbox|"), shown.find("\nmsgbox|")) << "two boxes\n" << shown;
-    } else {
-      EXPECT_EQ(shown + log, r.shown + "<missing>") << r.line;
-    }
-    EXPECT_TRUE(machine->answers().empty()) << r.line;
-  }
 }
 
 // A shell command with $W (winsim), $S (setup on the machine $M) and $D (a fresh

@@ -1,5 +1,5 @@
 // A fresh simulated machine per test over its own temporary folder, with the program at
-// C:\orvane\setup.exe, and small readers of what a user or an administrator sees on it.
+// C:\orvane\setup.exe, and small readers of what it holds.
 #pragma once
 
 #include <stdlib.h>
@@ -11,7 +11,6 @@
 #include <system_error>
 #include <vector>
 
-#include "winsim/journal.h"
 #include "winsim/machine.h"
 
 namespace orvane::setup_test {
@@ -49,32 +48,6 @@ class TestMachine {
   TempFolder folder_;  // declared first: outlives the machine
   winsim::Machine machine_;
 };
-
-// The kind and the fields of one journal line, unescaped.
-inline std::vector<std::string> JournalFields(std::string_view line) {
-  return winsim::SplitJournalLine(line);
-}
-
-// The fields (after the kind) of every journal event of `kind`, in order.
-inline std::vector<std::vector<std::string>> Events(const winsim::Machine& machine,
-                                                    std::string_view kind) {
-  std::vector<std::vector<std::string>> events;
-  for (const std::string& line : machine.journal()) {
-    std::vector<std::string> fields = JournalFields(line);
-    if (!fields.empty() && fields.front() == kind) events.emplace_back(fields.begin() + 1, fields.end());
-  }
-  return events;
-}
-
-// A "process" event's fields (after the kind): `commandLine` started with the rundll32.exe
-// at `program`, named by path, from that program's folder.
-inline std::vector<std::string> Rundll32Event(const std::string& program,
-                                              const std::string& commandLine,
-                                              bool started = true) {
-  return {started ? "1" : "0", "0x200", "cb=68 flags=0x0 show=1 zero=yes", "env=own",
-          "app=" + program, "dir=" + program.substr(0, program.rfind('\\')),
-          "ran=" + (started ? program : "none"), commandLine};
-}
 
 // The bytes of a file on the simulated disk as text; "<missing>" when absent.
 inline std::string FileText(const winsim::Machine& machine, std::string_view path) {

@@ -2,7 +2,6 @@
 // setup folder, and setup run on it through its real start-up with a command line.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,10 +49,6 @@ class Scenario {
       lines.push_back(text.substr(start, end - start));
     }
     return lines;
-  }
-
-  std::optional<winsim::RegValue> Value(const std::string& key, const std::string& name) const {
-    return machine_.registry().GetValue(key, name);
   }
 
  private:

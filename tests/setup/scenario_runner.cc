@@ -152,11 +152,13 @@ Lines Outcome(const Row& row) {
   const State before = StateOf(s);
   Lines out, leaks;
   int runs = 0;
-  auto run = [&](const Lines& args) {
+  auto run = [&](const std::string& commandLine) {
     ++runs;
     s->SetLastError(0);  // a new process
     const std::size_t printed = s->standard_output().size();
-    if (s.Run(args) != 0) Fail(row, "setup did not end with 0");
+    s->SetCommandLine(commandLine);
+    SetupApp app;
+    if (AfxWinMain(*s, app) != 0) Fail(row, "setup did not end with 0");
     std::istringstream lines(s->standard_output().substr(printed));
     std::string joined;  // one line a run
     for (std::string line; std::getline(lines, line);) joined += line.empty() ? "" : " / " + Escaped(line);
@@ -174,7 +176,9 @@ Lines Outcome(const Row& row) {
     const std::string left = rest.substr(0, equals);
     const std::string right = equals == std::string::npos ? "" : rest.substr(equals + 3);
     if (verb == "install" || verb == "uninstall") {
-      run(verb == "install" ? Lines{} : Lines{"uninstall"});
+      run(BuildProcessCommandLine(s->module_path(), verb == "install" ? Lines{} : Lines{"uninstall"}));
+    } else if (verb == "run") {  // run LINE: setup started with this command line, its name first
+      run(Unescaped(rest));
     } else if (verb == "reboot") {
       s->Reboot();
     } else if (verb == "answer") {
