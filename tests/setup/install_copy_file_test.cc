@@ -19,7 +19,7 @@ namespace {
 using namespace std::string_literals;
 using setup_test::FileText;
 using setup_test::Joined;
-using setup_test::TestMachine;
+using setup_test::BareMachine;
 using winsim::FaultMode;
 using M = winsim::Machine;
 using Arrange = std::function<void(M&)>;
@@ -56,7 +56,7 @@ TEST(File, EachModeSharesCreatesAndTruncatesAsTheFrameworkMapsIt) {
       {kNone, 0x9012, nullptr, 0, ""}, {kNone, 0x8040, nullptr, 2, "<missing>"},
   };
   for (const Row& r : rows) {
-    TestMachine machine;
+    auto machine = BareMachine();
     const std::string before = r.before ? r.before : "";
     if (before != "/") machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");
     if (r.before && before != "/") machine->files().WriteAll(kPath, before);
@@ -89,7 +89,7 @@ TEST(File, FailuresRaiseFileErrorsNamingThePathWithWindowsCodes) {
        FileException::fileNotFound},
   };
   for (const Row& r : rows) {
-    TestMachine machine;
+    auto machine = BareMachine();
     machine->files().WriteAll(kPath, "0123456789");
     File file(*machine);
     EXPECT_TRUE(!r.fault || file.Open(kPath, 0xB002));
@@ -162,7 +162,7 @@ TEST(SetupLog, GoesUnderTheRootTakenFromTheStoredBytes) {
       {win::REG_BINARY, std::string(10001, 'd'), "c:\\", kLog},  // more than the buffer
   };
   for (const Row& r : rows) {
-    TestMachine machine;
+    auto machine = BareMachine();
     machine->files().MakeDirectories("C:\\orvane\\res\\drivedir");
     if (r.log) machine->files().MakeDirectories(r.root + "orvane\\res\\drivedir");
     if (r.type != kNoKey) machine->registry().PutKey(key);
@@ -199,7 +199,7 @@ TEST(SetupLog, AppendsStampedLinesAfterTheLastByteOrLosesThemSilently) {
        [](M& m) { m.files().SetFreeSpace(std::nullopt); }},
       {{}, "lost", "", Fail("WriteFile", "setup.log", 29)}, {{}, "kept", "11-22-10: 13:45kept\r\n"},
   };
-  TestMachine machine;
+  auto machine = BareMachine();
   std::string expected = "<missing>";
   for (const Row& r : rows) {
     if (r.now.wYear) machine->SetClock(r.now);

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/fixture.h"
+#include "setup/scenario.h"
 
 namespace orvane {
 namespace {
@@ -23,7 +23,7 @@ TEST(RestartSpooler, AsksAgainEvery500MsWhileTheStopCompletes) {
   };
   for (const auto version : {winsim::WindowsVersion::kWinXp, winsim::WindowsVersion::kNt4}) {
     for (const Row& r : rows) {
-      setup_test::TestMachine machine(version);
+      auto machine = setup_test::BareMachine(version);
       machine->services().SetSpoolerStopMs(r.stopMs);
       win::BOOL started = win::FALSE;
       for (int i = 0; i < r.restarts; ++i) started = RestartSpooler(*machine);
