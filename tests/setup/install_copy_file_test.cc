@@ -105,7 +105,6 @@ TEST(File, FailuresRaiseFileErrorsNamingThePathWithWindowsCodes) {
   }
 }
 
-
 // Another program may hold the source open with the share mode and access of
 // the row: the source is opened to read only and lets readers and writers in.
 // Met by setup itself (scenarios.txt), a failed copy is a line at its place.
