@@ -66,7 +66,12 @@ class Scenario {
 
   // Runs setup with these arguments, as a user would start it; its exit code.
   int Run(const std::vector<std::string>& args = {}) {
-    machine_.SetCommandLine(BuildProcessCommandLine(machine_.module_path(), args));
+    return RunCommandLine(BuildProcessCommandLine(machine_.module_path(), args));
+  }
+  // Runs setup as a new process started with this command line (its name first).
+  int RunCommandLine(const std::string& commandLine) {
+    machine_.SetLastError(0);
+    machine_.SetCommandLine(commandLine);
     SetupApp app;
     return AfxWinMain(machine_, app);
   }

@@ -59,17 +59,6 @@ std::vector<Row> ReadRows() {
   return rows;
 }
 
-// As the state and the journal spell text: "\\" for a backslash, \xNN outside printable ASCII.
-std::string Escaped(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    char hex[5];
-    snprintf(hex, sizeof hex, "\\x%02x", c);
-    out += c == '\\' ? "\\\\" : c >= 0x20 && c < 0x7f ? std::string(1, char(c)) : hex;
-  }
-  return out;
-}
-
 // A row's text: \r \n \t \0 and \\ as in C; any other backslash stands for itself (paths).
 std::string Unescaped(std::string_view text) {
   std::string out;
@@ -89,7 +78,7 @@ std::string Readable(const std::string& rendering, const std::optional<std::vect
       std::any_of(bytes->begin(), bytes->end(), [](win::BYTE c) { return c == 0 || c >= 0x7f; })) {
     return rendering;
   }
-  std::string text = Escaped(std::string(bytes->begin(), bytes->end()));
+  std::string text = tools::Escape(std::string(bytes->begin(), bytes->end()));
   for (std::size_t at; (at = text.find("\\x0d\\x0a")) != std::string::npos;) text.replace(at, 8, "\\r\\n");
   return rendering.substr(0, rendering.starts_with("REG_") ? rendering.find(' ') + 1 : 0) + "\"" +
          text + "\"";
@@ -101,12 +90,8 @@ std::string Readable(const std::string& rendering, const std::optional<std::vect
 State StateOf(Scenario& s) {
   const tools::MachineState items = tools::SimulatedMachineState(
       s->registry(), s->profile(), s->module_path(), (s.folder() / "drive_c").string());
-  const auto root = s->registry().GetValue("HKLM\\Software\\Orvane", "Path");
-  const std::map<std::string, std::string> folders = {
-      {"%SETUP%", s->module_path().substr(0, s->module_path().rfind('\\'))},
-      {"%SYSTEM%", s->profile().system_dir},
-      {"%DRIVERS%", s->profile().driver_dir},
-      {"%ROOT%", root ? std::string(root->data.begin(), root->data.end() - 1) + "orvane" : ""}};
+  const std::map<std::string, std::string> folders =
+      tools::SimulatedMachineFolders(s->registry(), s->profile(), s->module_path());
   State state;
   std::map<std::string, std::map<int, std::string>> logs;
   for (const auto& [listed, rendering] : items) {
@@ -154,14 +139,11 @@ Lines Outcome(const Row& row) {
   int runs = 0;
   auto run = [&](const std::string& commandLine) {
     ++runs;
-    s->SetLastError(0);  // a new process
     const std::size_t printed = s->standard_output().size();
-    s->SetCommandLine(commandLine);
-    SetupApp app;
-    if (AfxWinMain(*s, app) != 0) Fail(row, "setup did not end with 0");
+    if (s.RunCommandLine(commandLine) != 0) Fail(row, "setup did not end with 0");
     std::istringstream lines(s->standard_output().substr(printed));
     std::string joined;  // one line a run
-    for (std::string line; std::getline(lines, line);) joined += line.empty() ? "" : " / " + Escaped(line);
+    for (std::string line; std::getline(lines, line);) joined += line.empty() ? "" : " / " + tools::Escape(line);
     if (!joined.empty()) out.push_back("out " + joined.substr(3));
     for (const std::string& leak : s->LeakReport()) leaks.push_back("leak " + leak);
   };
@@ -266,7 +248,7 @@ Lines Reference(const Row& row) {
   Lines lines;
   for (std::string line; std::getline(in, line);) {
     for (std::size_t at; (at = line.find("{windows}")) != std::string::npos;) {
-      line.replace(at, 9, Escaped(profile.windows_dir));
+      line.replace(at, 9, tools::Escape(profile.windows_dir));
     }
     if (!line.empty() && line[0] != '#') lines.push_back(line);
   }

@@ -16,6 +16,23 @@
 #include "winsim/versions.h"
 
 namespace orvane::tools {
+
+std::string Escape(std::string_view bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c >= 0x20 && c < 0x7f) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -65,23 +82,6 @@ std::string Hex64(std::uint64_t value) {
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
   return text;
-}
-
-// Printable ASCII as it is, a backslash doubled, anything else as \xNN.
-std::string Escape(std::string_view bytes) {
-  std::string out;
-  for (unsigned char c : bytes) {
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c >= 0x20 && c < 0x7f) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    }
-  }
-  return out;
 }
 
 std::string RenderValue(const winsim::RegValue& value) {
@@ -340,22 +340,29 @@ MachineState ReadWinePrefix(const fs::path& dir, const std::string& setupDir) {
 
 }  // namespace
 
+std::map<std::string, std::string> SimulatedMachineFolders(const winsim::Registry& registry,
+                                                           const winsim::VersionProfile& profile,
+                                                           const std::string& modulePath) {
+  const std::string setup = FolderOf(modulePath);
+  std::map<std::string, std::string> folders = {{"%SETUP%", setup},
+                                                {"%SYSTEM%", profile.system_dir}};
+  // 95/98/ME keep the driver files in the system folder itself: one name.
+  if (Lower(profile.driver_dir) != Lower(profile.system_dir)) {
+    folders["%DRIVERS%"] = profile.driver_dir;
+  }
+  if (auto root = RootFolder(registry, setup)) folders["%ROOT%"] = *root;
+  return folders;
+}
+
 MachineState SimulatedMachineState(const winsim::Registry& registry,
                                    const winsim::VersionProfile& profile,
                                    const std::string& modulePath, const std::string& driveCPath) {
   MachineState state;
   AddRegistry(registry, state);
   AddSpoolerView(registry, profile, state);
-  std::string setup = FolderOf(modulePath);
-  fs::path driveC = driveCPath;
-  std::vector<Role> roles = {{"%SETUP%", setup, HostPath(driveC, setup)},
-                             {"%SYSTEM%", profile.system_dir, HostPath(driveC, profile.system_dir)}};
-  // 95/98/ME keep the driver files in the system folder itself: one name.
-  if (Lower(profile.driver_dir) != Lower(profile.system_dir)) {
-    roles.push_back({"%DRIVERS%", profile.driver_dir, HostPath(driveC, profile.driver_dir)});
-  }
-  if (auto root = RootFolder(registry, setup)) {
-    roles.push_back({"%ROOT%", *root, HostPath(driveC, *root)});
+  std::vector<Role> roles;
+  for (const auto& [name, windows] : SimulatedMachineFolders(registry, profile, modulePath)) {
+    roles.push_back({name, windows, HostPath(driveCPath, windows)});
   }
   AddFiles(roles, state);
   return state;

@@ -24,6 +24,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace orvane::winsim {
 class Registry;
@@ -46,11 +47,22 @@ class StateError : public std::runtime_error {
 // when DIR is none of these or cannot be read.
 MachineState ReadMachineState(const std::string& path, const std::string& setupDir);
 
-// The same of a simulated machine in memory: its registry, its Windows, the path of the
+// The folders a simulated machine's state names by role, as Windows spells them: %SETUP%
+// (that of the running setup.exe), %SYSTEM%, %DRIVERS% (where it is not the system folder) and
+// %ROOT% (the installation root's product folder, where it is not the setup folder).
+std::map<std::string, std::string> SimulatedMachineFolders(const winsim::Registry& registry,
+                                                           const winsim::VersionProfile& profile,
+                                                           const std::string& modulePath);
+
+// The state of a simulated machine in memory: its registry, its Windows, the path of the
 // running setup.exe and the host folder that is its drive C:.
 MachineState SimulatedMachineState(const winsim::Registry& registry,
                                    const winsim::VersionProfile& profile,
                                    const std::string& modulePath, const std::string& driveCPath);
+
+// Bytes as the state spells them: printable ASCII as it is, a backslash doubled, anything
+// else as \xNN.
+std::string Escape(std::string_view bytes);
 
 // The state as text, one item a line, and back.
 std::string FormatState(const MachineState& state);
