@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, where missing:
-# git (the size count) and util-linux (flock, setsid: the process tests),
+# git (the size count), util-linux (flock, setsid: the process tests) and
+# python3 (the orvcheck test reads its JSON with it),
 # the compilers and test libraries, MinGW-w64 for setup.exe, clang's libFuzzer,
 # and Wine with a virtual display for the end-to-end tests of setup.exe: the
 # 32-bit Wine (wine32:i386) too where this machine executes 32-bit programs
@@ -8,7 +9,7 @@
 # Package managers' output goes to $ORVANE_DEPS_LOG (default build/deps.log).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=(git util-linux cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
+build=(git util-linux python3 cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
        g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
        binutils-mingw-w64-x86-64)
 wine=(wine wine64 xvfb xdotool imagemagick)
