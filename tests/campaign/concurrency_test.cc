@@ -50,7 +50,7 @@ fs::path Create(const fs::path& m) {
 }
 
 TEST(TwoSetupProcesses, TheSecondWaitsAndTheMachineEndsAsAfterOneThenTheOther) {
-  setup_test::TempFolder folder;
+  winsim::testing::TempDir folder;
   std::vector<std::map<std::string, std::string>> orders;  // install first, uninstall first
   for (const char* first : {"", "uninstall"}) {
     const fs::path m = Create(folder.path() / (std::string("order-") + first));

@@ -1,21 +1,18 @@
-// A simulated machine for fuzz targets: one drive folder for the whole process.
+// A simulated machine for fuzz targets: one drive folder for the whole process,
+// removed when it ends.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
-#include <string>
+
+#include "winsim/sim_fixture.h"
 
 namespace orvane::fuzz {
 
 inline const std::filesystem::path& DriveFolder() {
-  static const std::filesystem::path path = [] {
-    auto p = std::filesystem::temp_directory_path() /
-             ("orvane-fuzz-" + std::to_string(::getpid())) / "drive_c";
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return path;
+  static const winsim::testing::TempDir dir;
+  static const std::filesystem::path drive = dir.path() / "drive_c";
+  std::filesystem::create_directories(drive);
+  return drive;
 }
 
 }  // namespace orvane::fuzz

@@ -56,7 +56,7 @@ std::pair<int, std::string> Shell(const std::string& command) {
 }
 
 TEST(Programs, CommandsInTurnOnOneMachine) {
-  const setup_test::TempFolder dir;
+  const winsim::testing::TempDir dir;
   ::setenv("D", dir.path().c_str(), 1);
   ::setenv("M", (dir.path() / "M").c_str(), 1);
   ::setenv("W", ORVANE_WINSIM_BINARY, 1);

@@ -1,15 +1,12 @@
-// A whole machine over its own temporary folder: Windows laid out as `winsim create` lays it
-// out, the product tree in the setup folder, and setup run on it through its real start-up
+// A whole machine over its own temporary folder (winsim/sim_fixture.h): Windows laid out, the
+// product tree in the setup folder, and setup run on it through its real start-up
 // with a command line; or a bare machine that only knows setup is C:\orvane\setup.exe.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "app/setup_app.h"
@@ -18,28 +15,9 @@
 #include "platform/framework.h"
 #include "winsim/layout.h"
 #include "winsim/machine.h"
+#include "winsim/sim_fixture.h"
 
 namespace orvane::setup_test {
-
-// A temporary host folder with a drive_c in it, removed with all it holds on destruction.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "orvane-setup-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    path_ = pattern;
-    std::filesystem::create_directories(path_ / "drive_c");
-  }
-  ~TempFolder() { std::filesystem::remove_all(path_, ignored_); }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-  std::error_code ignored_;
-};
 
 struct ScenarioOptions {
   std::string setup_dir = "c:\\orvane";
@@ -47,40 +25,39 @@ struct ScenarioOptions {
   bool bare = false;  // no Windows folders, no product
 };
 
-class Scenario {
+class Scenario : public winsim::testing::SimMachine {
  public:
   explicit Scenario(winsim::WindowsVersion version = winsim::WindowsVersion::kWinXp,
                     ScenarioOptions options = {})
-      : machine_(version, folder_.path() / "drive_c") {
+      : SimMachine(version, options.bare ? std::nullopt
+                                         : std::optional(winsim::LayoutOptions{
+                                               options.postscript_driver})) {
     if (options.bare) {
-      machine_.SetModulePath("C:\\orvane\\setup.exe");
+      machine->SetModulePath("C:\\orvane\\setup.exe");
       return;
     }
-    winsim::LayOutWindows(machine_, {options.postscript_driver});
-    LayOutProduct(machine_, options.setup_dir);
+    LayOutProduct(*machine, options.setup_dir);
   }
-  winsim::Machine& operator*() { return machine_; }
-  winsim::Machine* operator->() { return &machine_; }
   // The host folder that holds drive_c.
-  const std::filesystem::path& folder() const { return folder_.path(); }
+  const std::filesystem::path& folder() const { return dir.path(); }
 
   // Runs setup with these arguments, as a user would start it; its exit code.
   int Run(const std::vector<std::string>& args = {}) {
-    return RunCommandLine(BuildProcessCommandLine(machine_.module_path(), args));
+    return RunCommandLine(BuildProcessCommandLine(machine->module_path(), args));
   }
   // Runs setup as a new process started with this command line (its name first).
   int RunCommandLine(const std::string& commandLine) {
-    machine_.SetLastError(0);
-    machine_.SetCommandLine(commandLine);
+    machine->SetLastError(0);
+    machine->SetCommandLine(commandLine);
     SetupApp app;
-    return AfxWinMain(machine_, app);
+    return AfxWinMain(*machine, app);
   }
 
   // The setup log's lines (split at "\r\n"); none without a log.
   std::vector<std::string> LogLines(
       const std::string& path = "c:\\orvane\\res\\drivedir\\setup.log") const {
     std::vector<std::string> lines;
-    auto bytes = machine_.files().ReadAll(path);
+    auto bytes = machine->files().ReadAll(path);
     const std::string text = bytes ? std::string(bytes->begin(), bytes->end()) : "";
     for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
       end = std::min(text.find("\r\n", start), text.size());
@@ -88,10 +65,6 @@ class Scenario {
     }
     return lines;
   }
-
- private:
-  TempFolder folder_;  // declared first: outlives the machine
-  winsim::Machine machine_;
 };
 
 // A machine with nothing on it but what a test puts there.

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "winsim/journal.h"
@@ -14,12 +15,13 @@
 
 namespace orvane::winsim::testing {
 
+// A temporary host folder, removed with all it holds on destruction.
 class TempDir {
  public:
   TempDir() {
     static std::atomic<int> counter{0};
     path_ = std::filesystem::temp_directory_path() /
-            ("winsim-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+            ("orvane-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -27,6 +29,8 @@ class TempDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
@@ -52,11 +56,12 @@ win::DWORD ErrorOf(Machine& m, Call call) {
   return ok && m.GetLastError() == kPoison ? 0 : m.GetLastError();
 }
 
+// Windows laid out as `winsim create` lays it out, or with no layout nothing at all.
 struct SimMachine {
-  explicit SimMachine(WindowsVersion version, LayoutOptions options = {}) {
+  explicit SimMachine(WindowsVersion version, std::optional<LayoutOptions> layout = LayoutOptions{}) {
     std::filesystem::create_directories(dir.path() / "drive_c");
     machine = std::make_unique<Machine>(version, dir.path() / "drive_c");
-    LayOutWindows(*machine, options);
+    if (layout) LayOutWindows(*machine, *layout);
   }
   Machine& operator*() { return *machine; }
   Machine* operator->() { return machine.get(); }
@@ -69,7 +74,7 @@ struct SimMachine {
     return events;
   }
 
-  TempDir dir;
+  TempDir dir;  // declared first: outlives the machine
   std::unique_ptr<Machine> machine;
 };
 
