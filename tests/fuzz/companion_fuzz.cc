@@ -6,13 +6,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz_machine.h"
 #include "system/completion.h"
 #include "winsim/machine.h"
+#include "winsim/sim_fixture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
   using namespace orvane;
-  static winsim::Machine machine(winsim::WindowsVersion::kWinXp, fuzz::DriveFolder());
+  static winsim::testing::SimMachine bare(winsim::WindowsVersion::kWinXp, std::nullopt);
+  winsim::Machine& machine = *bare;
   std::string text(reinterpret_cast<const char*>(data), size);
   machine.files().WriteAll("c:\\orvane\\res\\utilities\\readme.html", text);
   machine.SetJournal({});

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "app/install_root.h"
-#include "fuzz_machine.h"
 #include "winsim/machine.h"
+#include "winsim/sim_fixture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
   using namespace orvane;
   if (size == 0) return 0;
-  static winsim::Machine machine(winsim::WindowsVersion::kWinXp, fuzz::DriveFolder());
+  static winsim::testing::SimMachine bare(winsim::WindowsVersion::kWinXp, std::nullopt);
+  winsim::Machine& machine = *bare;
   win::DWORD type = data[0] % 12;
   // Long values: the rest of the input repeated up to a length the first byte picks.
   std::vector<win::BYTE> value(data + 1, data + size);
